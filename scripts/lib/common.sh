@@ -1,0 +1,37 @@
+# Shared by the scripts in scripts/: package installation and the build.
+# Sourced, not run.
+
+# Debian packages the build and the tests need, and why:
+#   cmake, ninja-build, g++        the build
+#   libgtest-dev, libgmock-dev     the tests
+#   lrzsz                          an independent XMODEM peer for interop tests
+#   libcli11-dev                   argument parsing of the command-line tools
+#   nlohmann-json3-dev             JSON transcripts and state files of the virtual unit
+#   libssl-dev                     SHA-256 digests in the virtual unit's transcript
+UNITFLASH_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev lrzsz
+                    libcli11-dev nlohmann-json3-dev libssl-dev)
+
+# ensure_packages PKG...: installs those of the packages that are missing,
+# quietly; does nothing (and needs no network) when all are present.
+ensure_packages() {
+  local missing=()
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' \
+      || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
+}
+
+# configure_and_build DIR [cmake options...]
+configure_and_build() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir"
+}
