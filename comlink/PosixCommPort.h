@@ -1,0 +1,108 @@
+// The serial port over a POSIX terminal device (termios).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "CommPort.h"
+#include "PortDump.h"
+
+// A terminal device opened non-blocking and exclusively, in raw mode.
+// Construction opens and configures it: 19200 baud, 8N1, no flow control,
+// DTR and RTS raised. Nothing waits for data: reads return what the driver
+// holds, writes queue what the driver takes. One thread at a time.
+//
+// Open failures, in lastError:
+//   -828  portIndex outside the port table, or the path is not a terminal
+//         device (a regular file, a directory, a node without hardware)
+//   -838  the device is held by this process or by another one
+//   -801  no such device, no permission, or another system error
+//
+// Modem-line and break requests that the device does not support (a
+// pseudo-terminal) are not errors: DTR/RTS are remembered, the modem inputs
+// read as 0.
+//
+// When the device goes away (far end of a pseudo-terminal closed, USB
+// adapter unplugged), idle() returns -828 and keeps doing so; reads then
+// return nothing and writes take nothing, so every waiting loop ends with
+// that code instead of polling a dead line.
+class PosixCommPort : public CommPort {
+public:
+    // Opens "Comm portIndex+1" (see portDevicePath). A nonzero noOpen leaves
+    // the object unopened: I/O then takes and returns nothing.
+    PosixCommPort(int portIndex, int rxQueueSize, int txQueueSize, int noOpen = 0);
+    // Opens an explicit device path (tools and tests). portIndex is -1: the
+    // exclusive lock on the device keeps out a second holder.
+    PosixCommPort(const std::string& devicePath, int rxQueueSize, int txQueueSize);
+    ~PosixCommPort() override;
+
+    // Waits at most 1 ms for input; 0, or -828 when the device is gone.
+    int idle() override;
+    int refreshModemStatus() override;
+    int configure() override;
+    int open() override;
+    // Gives queued output up to 1 s to leave, purges, lowers DTR and RTS
+    // and closes; 0 or -829.
+    int close() override;
+    int queueStatus(QueueStatus& out, int mode) override;
+    int setQueueSizes(int rxSize, int xoffLimit, int txSize) override;
+    // Kinds: input 0, 1 (XON/XOFF), 4 (RTS); output 0, 1, 12 (CTS). The
+    // DTR/DSR handshakes and DCD have no termios equivalent: -803.
+    int setFlowControl(int inKind, int outKind) override;
+    int getFlowControl(int& inKind, int& outKind) override;
+    int breakControl(int value) override;
+    int signal(int id, int value) override;
+    // A rate without a termios speed constant is refused with -839.
+    int setLineSettings(int baud, char parity, int dataBits, int stopBits) override;
+    int getLineSettings(int& baud, char& parity, int& dataBits, int& stopBits) override;
+    int lineStatus(PackedLineStatus out) override;
+    int writeChar(int ch) override;
+    int writeString(const char* text) override;
+    // Takes at most the room left in txQueueSize and what the driver accepts
+    // without blocking; fewer than len sets lastError to -805.
+    int write(const std::uint8_t* bytes, unsigned len) override;
+    // Queued behind pending output: POSIX has no way to jump the queue.
+    int sendPriorityChar(int ch) override;
+    int readChar() override;
+    int read(std::uint8_t* bytes, unsigned len) override;
+    int purge(int which, int count) override;
+    int dumpSettings(const LineSink& sink) override;
+
+    // Kept only for the settings dump: termios has no event character.
+    int setEventChar(int ch);                                                 // 25
+    // 1: DTR as set; 2: RTS as set; other masks: the modem inputs now.
+    int testModemLine(int mask);                                              // 29
+    // The code for the last system error (errno) seen by this port.
+    int lastSystemError();                                                    // 30
+
+    const std::string& devicePath() const { return path; }
+    // The open descriptor, or -1 (for tests that inspect the termios state).
+    int fileDescriptor() const { return fd; }
+
+    DeviceControl dcb;                  // the settings kept and applied
+    int inputFlow = 0;                  // flow-control kinds last applied
+    int outputFlow = 0;
+    int rtsOn = 1;
+    int dtrOn = 1;
+    std::uint16_t breakState = 0;
+    std::uint32_t errorLatch = 0;       // LineErrorBit, since the last lineStatus
+    int modemStatus = 0;                // ModemStatusBit
+    std::uint16_t txQueueSize = 0;
+    std::uint16_t rxQueueSize = 0;
+
+private:
+    void init(int rxSize, int txSize);
+    int applyControl();
+    void readDeviceErrors();
+    void setModemLine(int bit, bool on);
+    int outputQueued();
+
+    std::string path;
+    bool usesTable = true;      // counted in portUseCount (index constructor)
+    bool counted = false;       // this object incremented its table entry
+    int fd = -1;
+    bool deviceLost = false;
+    bool inputUnread = false;   // input seen by idle() and not read since
+    int savedErrno = 0;
+    std::uint32_t lastCounts[5] = {0, 0, 0, 0, 0};  // device error counters
+};
