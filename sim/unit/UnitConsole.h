@@ -1,0 +1,62 @@
+// The unit's boot console as a pure object: received bytes become command
+// lines, command lines become reply texts and actions for the unit to run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "UnitIdentity.h"
+
+// What the unit does after a command line.
+struct ConsoleReply {
+    enum Action {
+        None,       // just write text
+        Receive,    // "btx": receive one file by XMODEM, then text afterTransfer
+        Send,       // "xmodem ADDR LEN G": send length bytes from address
+        Restart,    // "boot"/"reboot": stay silent, then print the banner
+    };
+    std::string text;              // written at once
+    Action action = None;
+    std::uint32_t address = 0;     // Send
+    std::uint32_t length = 0;      // Send
+};
+
+// Reply texts. The prompt is the kind marker followed by ">>" ("ne>>" or
+// "fe>>"). No reply of a Remote Handset holds the letters "ne"; the console
+// does not echo what it receives.
+class UnitConsole {
+public:
+    // identity is read at every reply (the version changes with uploads);
+    // it must outlive the console.
+    explicit UnitConsole(const UnitIdentity& identity);
+
+    // Adds received bytes; returns the command lines they complete, without
+    // their endings. CR, LF and CR LF each end a line; backspace and DEL
+    // remove the last character; other control bytes are dropped; a line is
+    // cut at 200 characters.
+    std::vector<std::string> take(const std::uint8_t* bytes, std::size_t count);
+    // Forgets a partly received line (after a transfer or a restart).
+    void clearLine();
+
+    // Interprets one command line (surrounding blanks ignored).
+    ConsoleReply execute(const std::string& line) const;
+
+    // "\r\n" followed by the prompt.
+    std::string prompt() const;
+    // Text after a received file: a line saying what was loaded, then the prompt.
+    std::string afterUpload(bool ok, const std::string& detail) const;
+    // Text after a memory download.
+    std::string afterDownload(bool ok) const;
+    // The banner printed when the unit is ready after a restart.
+    std::string banner() const;
+
+private:
+    const UnitIdentity& identity;
+    std::string partial;
+    bool lastWasCr = false;
+};
+
+// Parses a hexadecimal number of 1 to 8 digits (leading zeros allowed, no
+// prefix). False for anything else.
+bool parseHex(const std::string& text, std::uint32_t& value);
