@@ -1,0 +1,83 @@
+// The serial port over the Win32 communications API.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <cstdint>
+
+#include "CommPort.h"
+
+// "\\.\COMn" opened for overlapped I/O, so a read returns at once with what
+// the driver holds. Construction opens and configures the device: 19200
+// baud, 8N1, no hardware flow control, DTR and RTS raised. The caller reads
+// lastError after construction (0 = usable). One thread at a time.
+class Win32CommPort : public CommPort {
+public:
+    // A nonzero noOpen leaves the object without its records and unopened.
+    Win32CommPort(int portIndex, int rxQueueSize, int txQueueSize, int noOpen = 0);
+    ~Win32CommPort() override;
+
+    // Sleep(0): gives up the rest of the time slice; 0.
+    int idle() override;
+    int refreshModemStatus() override;
+    int configure() override;
+    int open() override;
+    int close() override;
+    int queueStatus(QueueStatus& out, int mode) override;
+    int setQueueSizes(int rxSize, int xoffLimit, int txSize) override;
+    int setFlowControl(int inKind, int outKind) override;
+    int getFlowControl(int& inKind, int& outKind) override;
+    int breakControl(int value) override;
+    int signal(int id, int value) override;
+    int setLineSettings(int baud, char parity, int dataBits, int stopBits) override;
+    int getLineSettings(int& baud, char& parity, int& dataBits, int& stopBits) override;
+    int lineStatus(PackedLineStatus out) override;
+    int writeChar(int ch) override;
+    int writeString(const char* text) override;
+    // A write the driver left pending counts as taken in full.
+    int write(const std::uint8_t* bytes, unsigned len) override;
+    int sendPriorityChar(int ch) override;
+    int readChar() override;
+    // Waits only for the part of a read the driver reported as queued.
+    int read(std::uint8_t* bytes, unsigned len) override;
+    int purge(int which, int count) override;
+    int dumpSettings(const LineSink& sink) override;
+
+    // Nonzero when SetCommState succeeded (a truth value, not a code).
+    int setEventChar(int ch);                                                 // 25
+    // 0 or the mapped error; not stored in lastError.
+    int getEventMask(unsigned& mask);                                         // 26
+    int setEventMask(unsigned mask);                                          // 27
+    // Blocks in WaitCommEvent until an enabled event happens.
+    int waitEvent(unsigned& mask);                                            // 28
+    int testModemLine(int mask);                                              // 29
+    int lastSystemError();                                                    // 30
+
+    DCB* dcb = nullptr;
+    OVERLAPPED* readOverlapped = nullptr;
+    OVERLAPPED* writeOverlapped = nullptr;
+    COMMTIMEOUTS* savedTimeouts = nullptr;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    int inputFlow = 0;
+    int outputFlow = 0;
+    int rtsOn = 1;
+    int dtrOn = 1;
+    std::uint16_t breakState = 0;
+    std::uint32_t errorLatch = 0;
+    int modemStatus = 0;
+    DWORD savedEventMask = 0;
+    std::uint16_t txQueueSize = 0;
+    std::uint16_t rxQueueSize = 0;
+
+private:
+    void latchErrors(COMSTAT* comstat = nullptr);
+    void freeRecords();
+
+    bool counted = false;  // this object incremented its portUseCount entry
+};
