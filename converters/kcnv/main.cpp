@@ -1,0 +1,26 @@
+// Kcnv: converts the kestrin calibration tables in "caltab.bin" into a
+// one-set old_velmora image "output1.bin". Exit status 1 when the output
+// was written, 0 otherwise; command-line arguments are not examined.
+#include <cstdio>
+
+#include "ConverterRun.h"
+#include "KestrinConversion.h"
+
+int main()
+{
+    ConverterPlan plan{
+        "caltab.bin",
+        "output1.bin",
+        "kestrin",
+        &kestrinSetLayout(),
+        17,
+        13,
+        convertKestrinSet,
+        [](ByteWriter& out, const CalRecord& header, const CalRecord& set, const Progress& progress) {
+            writeOldVelmoraImage(out, header, set, progress);
+        },
+    };
+    return runConverter(plan, [](std::string_view text) {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+    });
+}

@@ -1,0 +1,78 @@
+// The walk over a list of file names with directory parts and wildcards,
+// shared by the platform file engines; the platform supplies the search.
+#pragma once
+
+#include <memory>
+#include <string>
+
+// One entry of a directory search.
+struct DirectoryEntry {
+    std::string name;
+    bool isDirectory = false;
+    bool isFile = false;  // a regular file that can be opened and read
+};
+
+// One directory search: the entries of `directory` whose names match
+// `pattern` ('*' and '?' wildcards). The platform decides the order.
+class DirectorySearch {
+public:
+    virtual ~DirectorySearch() = default;
+    // Starts the search; false when nothing matches (or the directory
+    // cannot be read). directory is empty or ends with a separator.
+    virtual bool first(const std::string& directory, const std::string& pattern,
+                       DirectoryEntry& entry) = 0;
+    // The next match; false when none is left.
+    virtual bool next(DirectoryEntry& entry) = 0;
+    // Ends the search and frees what it holds; safe to call twice.
+    virtual void close() = 0;
+};
+
+// How a platform spells paths.
+struct PathSyntax {
+    const char* separators;   // characters that end a directory part
+    char driveSeparator;      // ends a directory part when no separator does; 0: none
+    char appendSeparator;     // put after a subdirectory name when entering it
+    const char* allPattern;   // the pattern that matches every entry
+};
+
+// The walk state machine: next list entry -> files of its directory part ->
+// (when recursing) each subdirectory, down to depth 9, and back up.
+class FileWalk {
+public:
+    using SearchFactory = std::unique_ptr<DirectorySearch> (*)();
+
+    FileWalk(SearchFactory factory, PathSyntax syntax);
+    ~FileWalk();
+
+    // Rewinds to the first entry of list (a copy is kept; null keeps the
+    // previous list) at depth 0, closing any search still open.
+    void start(const char* list, int recurse);
+    // True with the next file's path in `path`; false when the list is done.
+    bool nextFile(std::string& path);
+
+    static constexpr int kMaxDepth = 9;
+    static constexpr std::size_t kMaxEntry = 255;
+
+    FileWalk(const FileWalk&) = delete;
+    FileWalk& operator=(const FileWalk&) = delete;
+
+private:
+    enum State { NextEntry, FirstFile, NextFileInDir, FirstSubdir, NextSubdir, Enter, Up };
+
+    bool takeEntry();
+    bool isSeparator(char c) const;
+    void closeAll();
+
+    SearchFactory factory;
+    PathSyntax syntax;
+    std::string list;
+    std::size_t cursor = 0;
+    std::string directory;
+    std::string pattern;
+    State state = NextEntry;
+    int depth = 0;
+    int recurse = 0;
+    std::size_t directoryLength[kMaxDepth + 1] = {};  // length of directory at each depth
+    std::unique_ptr<DirectorySearch> search[kMaxDepth + 1];
+    DirectoryEntry found[kMaxDepth + 1];
+};

@@ -1,0 +1,245 @@
+// POSIX file engine: file I/O on a descriptor, directory search with
+// opendir/readdir and fnmatch.
+#include "PosixFileEngine.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// fnmatch pattern in which only '*' and '?' are special.
+std::string escapePattern(const std::string& pattern)
+{
+    std::string out;
+    for (char c : pattern) {
+        if (c == '[' || c == ']' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+bool hasWildcard(const std::string& pattern)
+{
+    return pattern.find_first_of("*?") != std::string::npos;
+}
+
+bool describe(const std::string& path, DirectoryEntry& entry)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    entry.isDirectory = S_ISDIR(st.st_mode);
+    entry.isFile = S_ISREG(st.st_mode);
+    return true;
+}
+
+// A snapshot of the matching names of one directory, sorted by name.
+class PosixDirectorySearch : public DirectorySearch {
+public:
+    bool first(const std::string& directory, const std::string& pattern,
+               DirectoryEntry& entry) override
+    {
+        close();
+        if (!hasWildcard(pattern)) {
+            // A plain name needs no listing (and works in a directory that
+            // may be searched but not read).
+            DirectoryEntry e;
+            e.name = pattern;
+            if (describe(directory + pattern, e))
+                entries.push_back(e);
+        } else {
+            DIR* dir = ::opendir(directory.empty() ? "." : directory.c_str());
+            if (dir) {
+                std::string fnPattern = escapePattern(pattern);
+                while (const dirent* d = ::readdir(dir)) {
+                    if (::fnmatch(fnPattern.c_str(), d->d_name, 0) != 0)
+                        continue;
+                    DirectoryEntry e;
+                    e.name = d->d_name;
+                    if (describe(directory + e.name, e))
+                        entries.push_back(e);
+                }
+                ::closedir(dir);
+            }
+            std::sort(entries.begin(), entries.end(),
+                      [](const DirectoryEntry& a, const DirectoryEntry& b) { return a.name < b.name; });
+        }
+        return next(entry);
+    }
+
+    bool next(DirectoryEntry& entry) override
+    {
+        if (position >= entries.size())
+            return false;
+        entry = entries[position++];
+        return true;
+    }
+
+    void close() override
+    {
+        entries.clear();
+        position = 0;
+    }
+
+private:
+    std::vector<DirectoryEntry> entries;
+    std::size_t position = 0;
+};
+
+std::unique_ptr<DirectorySearch> makeSearch()
+{
+    return std::make_unique<PosixDirectorySearch>();
+}
+
+} // namespace
+
+std::unique_ptr<FileEngine> createFileEngine()
+{
+    return std::make_unique<PosixFileEngine>();
+}
+
+PosixFileEngine::PosixFileEngine()
+    : walk(makeSearch, PathSyntax{"/", '\0', '/', "*"})
+{
+}
+
+PosixFileEngine::~PosixFileEngine()
+{
+    if (fd >= 0)
+        ::close(fd);
+}
+
+int PosixFileEngine::start(const char* list, int newRecurse)
+{
+    // A file still open is closed rather than leaked.
+    if (fd >= 0)
+        close();
+    recurse = newRecurse;
+    name.clear();
+    sizeCache = -1;
+    walk.start(list, newRecurse);
+    return 0;
+}
+
+int PosixFileEngine::open(const char* path, const char* mode)
+{
+    if (fd >= 0)
+        return FILE_ENGINE_BUSY;
+    if (!path || !mode)
+        return FILE_ENGINE_OPEN_FAILED;
+    int flags;
+    bool append = std::strchr(mode, 'a') != nullptr;
+    bool hasW = std::strchr(mode, 'w') != nullptr;
+    bool hasR = std::strchr(mode, 'r') != nullptr;
+    if (append)
+        flags = O_RDWR | O_CREAT;
+    else if (hasW)
+        flags = hasR ? (O_RDWR | O_CREAT) : (O_WRONLY | O_CREAT | O_TRUNC);
+    else
+        flags = hasR ? O_RDONLY : (O_WRONLY | O_CREAT);
+    int f;
+    do {
+        f = ::open(path, flags | O_CLOEXEC | O_NOCTTY, 0666);
+    } while (f < 0 && errno == EINTR);
+    if (f < 0)
+        return FILE_ENGINE_OPEN_FAILED;
+    fd = f;
+    sizeCache = -1;
+    if (append)
+        seek(0, FILE_SEEK_END);
+    return 0;
+}
+
+int PosixFileEngine::close()
+{
+    if (fd < 0)
+        return FILE_ENGINE_NOT_OPEN;
+    int r = ::close(fd);
+    fd = -1;
+    sizeCache = -1;
+    return r == 0 ? 0 : FILE_ENGINE_CLOSE_FAILED;
+}
+
+int PosixFileEngine::seek(int offset, int origin)
+{
+    if (fd < 0)
+        return FILE_ENGINE_NOT_OPEN;
+    int whence = origin == FILE_SEEK_CURRENT ? SEEK_CUR : origin == FILE_SEEK_END ? SEEK_END : SEEK_SET;
+    return ::lseek(fd, offset, whence) < 0 ? FILE_ENGINE_SEEK_FAILED : 0;
+}
+
+int PosixFileEngine::tell()
+{
+    if (fd < 0)
+        return FILE_ENGINE_NOT_OPEN;
+    off_t pos = ::lseek(fd, 0, SEEK_CUR);
+    if (pos < 0 || pos > INT_MAX)
+        return FILE_ENGINE_TELL_FAILED;
+    return static_cast<int>(pos);
+}
+
+int PosixFileEngine::size()
+{
+    if (sizeCache >= 0)
+        return sizeCache;
+    // The path is used as found: lower-casing it would name another file on
+    // a case-sensitive file system.
+    struct stat st {};
+    int r = fd >= 0 ? ::fstat(fd, &st) : ::stat(name.c_str(), &st);
+    off_t bytes = r == 0 ? st.st_size : 0;
+    sizeCache = static_cast<int>(std::min<off_t>(bytes, INT_MAX));
+    return sizeCache;
+}
+
+int PosixFileEngine::nextFile()
+{
+    sizeCache = -1;
+    std::string path;
+    if (!walk.nextFile(path))
+        return 0;
+    name = path;
+    return 1;
+}
+
+unsigned PosixFileEngine::write(const std::uint8_t* bytes, unsigned n)
+{
+    if (fd < 0 || !bytes)
+        return 0;
+    unsigned done = 0;
+    while (done < n) {
+        ssize_t r = ::write(fd, bytes + done, n - done);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            break;
+        done += static_cast<unsigned>(r);
+    }
+    sizeCache = -1;
+    return done;
+}
+
+unsigned PosixFileEngine::read(std::uint8_t* bytes, unsigned n)
+{
+    if (fd < 0 || !bytes)
+        return 0;
+    unsigned done = 0;
+    while (done < n) {
+        ssize_t r = ::read(fd, bytes + done, n - done);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            break;
+        done += static_cast<unsigned>(r);
+    }
+    return done;
+}
