@@ -146,3 +146,52 @@ bool FileWalk::nextFile(std::string& path)
         }
     }
 }
+
+WalkingFileEngine::WalkingFileEngine(FileWalk::SearchFactory factory, PathSyntax syntax)
+    : walk(factory, syntax)
+{
+}
+
+int WalkingFileEngine::start(const char* list, int newRecurse)
+{
+    // A file still open is closed rather than leaked.
+    if (isOpen())
+        close();
+    recurse = newRecurse;
+    name.clear();
+    sizeCache = -1;
+    walk.start(list, newRecurse);
+    return 0;
+}
+
+int WalkingFileEngine::nextFile()
+{
+    sizeCache = -1;
+    std::string path;
+    if (!walk.nextFile(path))
+        return 0;
+    name = path;
+    return 1;
+}
+
+OpenMode parseOpenMode(const char* mode)
+{
+    OpenMode m;
+    const bool hasA = std::strchr(mode, 'a') != nullptr;
+    const bool hasW = std::strchr(mode, 'w') != nullptr;
+    const bool hasR = std::strchr(mode, 'r') != nullptr;
+    if (hasA) {
+        // Any append mode writes at the end, never over what is there.
+        m.read = m.write = m.create = m.append = true;
+    } else if (hasW) {
+        m.write = m.create = true;
+        m.read = hasR;
+        m.truncate = !hasR;
+    } else if (hasR) {
+        // Reading never creates the file it was asked to read.
+        m.read = true;
+    } else {
+        m.write = m.create = true;
+    }
+    return m;
+}

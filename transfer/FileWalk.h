@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "FileEngine.h"
+
 // One entry of a directory search.
 struct DirectoryEntry {
     std::string name;
@@ -75,4 +77,36 @@ private:
     std::size_t directoryLength[kMaxDepth + 1] = {};  // length of directory at each depth
     std::unique_ptr<DirectorySearch> search[kMaxDepth + 1];
     DirectoryEntry found[kMaxDepth + 1];
+};
+
+// What the mode text of FileEngine::open() asks for.
+struct OpenMode {
+    bool read = false;
+    bool write = false;
+    bool truncate = false;  // an existing file is emptied
+    bool create = false;    // a missing file is created
+    bool append = false;    // positioned at the end after opening
+};
+OpenMode parseOpenMode(const char* mode);
+
+// The part of a platform file engine that walks name lists: start(),
+// nextFile() and nameBuffer() over a FileWalk, with the size cache that
+// every new file clears.
+class WalkingFileEngine : public FileEngine {
+public:
+    int start(const char* list, int recurse) override;
+    int nextFile() override;
+    const char* nameBuffer() override { return name.c_str(); }
+
+    int sizeCache = -1;  // size measured by size(); -1 when not yet measured
+    int recurse = 0;
+
+protected:
+    WalkingFileEngine(FileWalk::SearchFactory factory, PathSyntax syntax);
+    virtual bool isOpen() const = 0;
+
+    std::string name;    // path of the current file found by the walk
+
+private:
+    FileWalk walk;
 };

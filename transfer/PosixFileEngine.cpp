@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <vector>
 
 #include <dirent.h>
@@ -109,7 +108,7 @@ std::unique_ptr<FileEngine> createFileEngine()
 }
 
 PosixFileEngine::PosixFileEngine()
-    : walk(makeSearch, PathSyntax{"/", '\0', '/', "*"})
+    : WalkingFileEngine(makeSearch, PathSyntax{"/", '\0', '/', "*"})
 {
 }
 
@@ -119,34 +118,18 @@ PosixFileEngine::~PosixFileEngine()
         ::close(fd);
 }
 
-int PosixFileEngine::start(const char* list, int newRecurse)
-{
-    // A file still open is closed rather than leaked.
-    if (fd >= 0)
-        close();
-    recurse = newRecurse;
-    name.clear();
-    sizeCache = -1;
-    walk.start(list, newRecurse);
-    return 0;
-}
-
 int PosixFileEngine::open(const char* path, const char* mode)
 {
     if (fd >= 0)
         return FILE_ENGINE_BUSY;
     if (!path || !mode)
         return FILE_ENGINE_OPEN_FAILED;
-    int flags;
-    bool append = std::strchr(mode, 'a') != nullptr;
-    bool hasW = std::strchr(mode, 'w') != nullptr;
-    bool hasR = std::strchr(mode, 'r') != nullptr;
-    if (append)
-        flags = O_RDWR | O_CREAT;
-    else if (hasW)
-        flags = hasR ? (O_RDWR | O_CREAT) : (O_WRONLY | O_CREAT | O_TRUNC);
-    else
-        flags = hasR ? O_RDONLY : (O_WRONLY | O_CREAT);
+    const OpenMode m = parseOpenMode(mode);
+    int flags = m.read && m.write ? O_RDWR : m.write ? O_WRONLY : O_RDONLY;
+    if (m.create)
+        flags |= O_CREAT;
+    if (m.truncate)
+        flags |= O_TRUNC;
     int f;
     do {
         f = ::open(path, flags | O_CLOEXEC | O_NOCTTY, 0666);
@@ -155,7 +138,7 @@ int PosixFileEngine::open(const char* path, const char* mode)
         return FILE_ENGINE_OPEN_FAILED;
     fd = f;
     sizeCache = -1;
-    if (append)
+    if (m.append)
         seek(0, FILE_SEEK_END);
     return 0;
 }
@@ -199,16 +182,6 @@ int PosixFileEngine::size()
     off_t bytes = r == 0 ? st.st_size : 0;
     sizeCache = static_cast<int>(std::min<off_t>(bytes, INT_MAX));
     return sizeCache;
-}
-
-int PosixFileEngine::nextFile()
-{
-    sizeCache = -1;
-    std::string path;
-    if (!walk.nextFile(path))
-        return 0;
-    name = path;
-    return 1;
 }
 
 unsigned PosixFileEngine::write(const std::uint8_t* bytes, unsigned n)

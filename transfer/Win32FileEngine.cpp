@@ -3,7 +3,6 @@
 #include "Win32FileEngine.h"
 
 #include <climits>
-#include <cstring>
 
 #include <windows.h>
 
@@ -69,7 +68,7 @@ std::unique_ptr<FileEngine> createFileEngine()
 }
 
 Win32FileEngine::Win32FileEngine()
-    : walk(makeSearch, PathSyntax{"\\/", ':', '\\', "*.*"})
+    : WalkingFileEngine(makeSearch, PathSyntax{"\\/", ':', '\\', "*.*"})
 {
 }
 
@@ -79,49 +78,21 @@ Win32FileEngine::~Win32FileEngine()
         CloseHandle(static_cast<HANDLE>(handle));
 }
 
-int Win32FileEngine::start(const char* list, int newRecurse)
-{
-    // A file still open is closed rather than leaked (it is not shared).
-    if (handle)
-        close();
-    recurse = newRecurse;
-    name.clear();
-    sizeCache = -1;
-    walk.start(list, newRecurse);
-    return 0;
-}
-
 int Win32FileEngine::open(const char* path, const char* mode)
 {
     if (handle)
         return FILE_ENGINE_BUSY;
     if (!path || !mode)
         return FILE_ENGINE_OPEN_FAILED;
-    DWORD access;
-    DWORD disposition;
-    bool append = std::strchr(mode, 'a') != nullptr;
-    bool hasW = std::strchr(mode, 'w') != nullptr;
-    bool hasR = std::strchr(mode, 'r') != nullptr;
-    if (append) {
-        access = GENERIC_READ | GENERIC_WRITE;
-        disposition = OPEN_ALWAYS;
-    } else if (hasW) {
-        access = hasR ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_WRITE;
-        disposition = hasR ? OPEN_ALWAYS : CREATE_ALWAYS;
-    } else if (hasR) {
-        // Reading never creates the file it was asked to read.
-        access = GENERIC_READ;
-        disposition = OPEN_EXISTING;
-    } else {
-        access = GENERIC_WRITE;
-        disposition = OPEN_ALWAYS;
-    }
+    const OpenMode m = parseOpenMode(mode);
+    DWORD access = (m.read ? GENERIC_READ : 0) | (m.write ? GENERIC_WRITE : 0);
+    DWORD disposition = m.truncate ? CREATE_ALWAYS : m.create ? OPEN_ALWAYS : OPEN_EXISTING;
     HANDLE h = CreateFileA(path, access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return FILE_ENGINE_OPEN_FAILED;
     handle = h;
     sizeCache = -1;
-    if (append)
+    if (m.append)
         seek(0, FILE_SEEK_END);
     return 0;
 }
@@ -177,16 +148,6 @@ int Win32FileEngine::size()
     }
     sizeCache = static_cast<int>(bytes > INT_MAX ? INT_MAX : bytes);
     return sizeCache;
-}
-
-int Win32FileEngine::nextFile()
-{
-    sizeCache = -1;
-    std::string path;
-    if (!walk.nextFile(path))
-        return 0;
-    name = path;
-    return 1;
 }
 
 unsigned Win32FileEngine::write(const std::uint8_t* bytes, unsigned n)
