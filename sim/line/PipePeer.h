@@ -1,0 +1,57 @@
+// Runs a program whose standard input and output reach a serial device through pipes.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <sys/resource.h>
+#include <sys/types.h>
+#include <thread>
+#include <vector>
+
+// Starts a program (a terminal-minded XMODEM tool, say) with its standard
+// input and output as pipes, and relays them to and from a device such as
+// an end of a VirtualLine. The pipes keep the program's own terminal
+// handling (flushes at exit, modes) off the device, so that no byte it
+// wrote last is thrown away. The relay hands the device every byte the
+// program wrote before the program's output ended, then closes the device.
+// The owner thread calls start(), wait() and the destructor.
+class PipePeer {
+public:
+    struct Options {
+        std::vector<std::string> argv;  // argv[0] is looked up in PATH
+        std::string workDir;            // empty: the current directory
+        std::string device;             // device the relay opens
+        int baud = 0;                   // speed set on the device; 0 leaves it
+        std::string stderrPath;         // the program's standard error; empty: /dev/null
+    };
+
+    explicit PipePeer(Options options);
+    // Kills a program still running, and waits for it and the relay.
+    ~PipePeer();
+    PipePeer(const PipePeer&) = delete;
+    PipePeer& operator=(const PipePeer&) = delete;
+
+    // Opens the device, starts the program and the relay. 0 or -errno.
+    int start();
+    // Waits up to timeoutMs for the program to end and the relay to finish.
+    // Returns the exit status (0..255), 128 + the signal number when a
+    // signal ended it, or -1 when it was still running at the limit (it is
+    // then killed) or was never started.
+    int wait(int timeoutMs);
+    // The program's resource use; valid after wait() returned.
+    const rusage& usage() const { return childUsage; }
+
+private:
+    void relay();
+
+    Options options;
+    pid_t child = -1;
+    int deviceFd = -1;
+    int toChild = -1;    // write end of the program's standard input
+    int fromChild = -1;  // read end of its standard output
+    int stopRead = -1;
+    int stopWrite = -1;
+    std::thread relayThread;
+    int exitStatus = -1;
+    rusage childUsage{};
+};

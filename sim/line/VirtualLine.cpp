@@ -1,0 +1,367 @@
+// The virtual serial line's byte pump: reads both masters, shapes, delivers.
+#include "VirtualLine.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+// A direction stops reading its sending end while this many bytes wait on
+// its wire or for the receiving end, so that a slow line pushes back on
+// the writer as a real UART's full queue does.
+constexpr std::size_t kMaxBacklog = 4096;
+// How often the ends' speeds are looked at while nothing else happens.
+constexpr std::int64_t kSpeedPollNs = 20'000'000;
+// How long an ending line keeps trying to hand over what it still holds
+// to an end that does not read.
+constexpr std::int64_t kDrainLimitNs = 2'000'000'000;
+constexpr std::int64_t kLingerPollNs = 5'000'000;
+constexpr std::int64_t kSettleNs = 20'000'000;
+
+std::int64_t monotonicNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
+
+const char* lineEndReasonText(LineEndReason reason)
+{
+    switch (reason) {
+    case LineEndReason::Running: return "running";
+    case LineEndReason::Stopped: return "stopped";
+    case LineEndReason::EndClosed: return "an end was closed";
+    case LineEndReason::TimeLimit: return "time limit reached";
+    case LineEndReason::IdleLimit: return "idle limit reached";
+    case LineEndReason::Failed: return "system error";
+    }
+    return "unknown";
+}
+
+VirtualLine::VirtualLine(LineOptions opts)
+    : options(std::move(opts)), shapers{LineShaper(options.aToB), LineShaper(options.bToA)}
+{
+}
+
+VirtualLine::~VirtualLine()
+{
+    stop();
+    if (thread.joinable())
+        thread.join();
+    for (PtyEnd& end : ends)
+        end.close();
+    if (wakeRead >= 0)
+        ::close(wakeRead);
+    if (wakeWrite >= 0)
+        ::close(wakeWrite);
+}
+
+int VirtualLine::open()
+{
+    if (opened)
+        return 0;
+    int fds[2];
+    if (pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) {
+        lastErrno = errno;
+        return -errno;
+    }
+    wakeRead = fds[0];
+    wakeWrite = fds[1];
+    const std::string* links[2] = {&options.linkA, &options.linkB};
+    for (int e = 0; e < 2; ++e) {
+        int r = ends[e].open(options.holdOpen);
+        if (r == 0 && !links[e]->empty())
+            r = ends[e].makeLink(*links[e]);
+        if (r != 0) {
+            lastErrno = -r;
+            ends[0].close();
+            ends[1].close();
+            return r;
+        }
+    }
+    opened = true;
+    return 0;
+}
+
+int VirtualLine::start()
+{
+    if (int r = open(); r != 0)
+        return r;
+    if (thread.joinable() || reason.load() != LineEndReason::Running)
+        return -EALREADY;
+    try {
+        thread = std::thread([this] { loop(); });
+    } catch (const std::system_error& e) {
+        return -e.code().value();
+    }
+    return 0;
+}
+
+LineEndReason VirtualLine::run()
+{
+    if (open() != 0) {
+        reason = LineEndReason::Failed;
+        return reason;
+    }
+    return loop();
+}
+
+void VirtualLine::stop()
+{
+    stopRequested = true;
+    if (wakeWrite >= 0) {
+        char c = 1;
+        [[maybe_unused]] ssize_t n = ::write(wakeWrite, &c, 1);
+    }
+}
+
+LineEndReason VirtualLine::wait()
+{
+    if (thread.joinable())
+        thread.join();
+    return reason.load();
+}
+
+DirectionStats VirtualLine::stats(int direction) const
+{
+    std::lock_guard<std::mutex> lock(statsMutex);
+    return published[direction];
+}
+
+void VirtualLine::publishStats()
+{
+    std::lock_guard<std::mutex> lock(statsMutex);
+    published[0] = shapers[0].stats();
+    published[1] = shapers[1].stats();
+}
+
+void VirtualLine::refreshSpeed(int end)
+{
+    int baud = ends[end].currentBaud();
+    if (speeds[end].exchange(baud) != baud && options.onSpeed)
+        options.onSpeed(end, baud);
+}
+
+// Reads what end wrote into its direction. False when the read failed for
+// a reason other than "nothing more now" or a hang-up.
+bool VirtualLine::readEnd(int end, std::int64_t nowNs)
+{
+    std::uint8_t buf[4096];
+    for (;;) {
+        std::size_t room = kMaxBacklog - std::min(kMaxBacklog, shapers[end].backlog() + outBuffers[end].size());
+        if (room == 0 && !endClosed[end])
+            return true;
+        ssize_t n = ::read(ends[end].masterFd(), buf, endClosed[end] ? sizeof buf : std::min(room, sizeof buf));
+        if (n > 0) {
+            // The speed now is the speed the client had when it wrote,
+            // unless it changed it in the moment between.
+            refreshSpeed(end);
+            shapers[end].push(buf, static_cast<std::size_t>(n), nowNs, speeds[end].load());
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        // EAGAIN: all read; EIO: the slave is closed and drained.
+        if (n == 0 || errno == EAGAIN || errno == EIO)
+            return true;
+        lastErrno = errno;
+        return false;
+    }
+}
+
+void VirtualLine::deliver(int direction, std::int64_t nowNs, bool all)
+{
+    int receiver = 1 - direction;
+    dueBytes.clear();
+    if (all)
+        shapers[direction].takeAll(dueBytes);
+    else
+        shapers[direction].takeDue(nowNs, dueBytes);
+    if (dueBytes.empty())
+        return;
+    if (options.speedMatch)
+        refreshSpeed(receiver);
+    for (const WireByte& b : dueBytes) {
+        if (options.speedMatch && b.senderBaud != speeds[receiver].load())
+            shapers[direction].countSpeedLoss();
+        else if (!endClosed[receiver])
+            outBuffers[direction].push_back(b.value);
+    }
+}
+
+// Writes what direction has delivered to its receiving end. False when
+// the bytes still wait (the end's input is full).
+bool VirtualLine::flushOut(int direction)
+{
+    std::vector<std::uint8_t>& out = outBuffers[direction];
+    int receiver = 1 - direction;
+    while (!out.empty()) {
+        ssize_t n = ::write(ends[receiver].masterFd(), out.data(), out.size());
+        if (n > 0) {
+            lastWriteNs[receiver] = monotonicNs();
+            shapers[direction].countDelivered(static_cast<std::size_t>(n));
+            out.erase(out.begin(), out.begin() + n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN)
+            return false;
+        // Nobody can read them any more.
+        out.clear();
+    }
+    return true;
+}
+
+LineEndReason VirtualLine::loop()
+{
+    const std::int64_t startNs = monotonicNs();
+    std::int64_t lastByteNs = startNs;
+    std::int64_t lastSpeedPollNs = startNs;
+    std::int64_t endingSinceNs = -1;  // set once an end has been closed
+    LineEndReason result = LineEndReason::Running;
+    refreshSpeed(END_A);
+    refreshSpeed(END_B);
+    if (options.onSpeed) {
+        // Report both ends once, even when their speed was already known.
+        options.onSpeed(END_A, speeds[END_A].load());
+        options.onSpeed(END_B, speeds[END_B].load());
+    }
+
+    while (result == LineEndReason::Running) {
+        std::int64_t now = monotonicNs();
+        bool ending = endingSinceNs >= 0;
+        for (int d = 0; d < 2; ++d) {
+            deliver(d, now, false);
+            flushOut(d);
+        }
+        publishStats();
+
+        if (stopRequested.load()) {
+            result = LineEndReason::Stopped;
+            break;
+        }
+        if (ending) {
+            bool empty = true;
+            for (int d = 0; d < 2; ++d)
+                empty = empty && shapers[d].backlog() == 0 && outBuffers[d].empty();
+            // Closing a master throws away what its slave has not read:
+            // give the end that stayed a moment to read its last bytes.
+            // Bytes written to a master reach the slave's input a moment
+            // later, so a fresh write does not count as read yet.
+            for (int e = 0; e < 2 && empty; ++e)
+                empty = endClosed[e]
+                    || (now - lastWriteNs[e] >= kSettleNs && ends[e].unreadBytes() == 0);
+            if (empty || now - endingSinceNs > kDrainLimitNs) {
+                result = LineEndReason::EndClosed;
+                break;
+            }
+        }
+        std::int64_t deadline = -1;
+        auto wakeBy = [&deadline](std::int64_t t) {
+            if (t >= 0 && (deadline < 0 || t < deadline))
+                deadline = t;
+        };
+        if (options.timeLimitMs > 0) {
+            std::int64_t limit = startNs + options.timeLimitMs * 1'000'000LL;
+            if (now >= limit) {
+                result = LineEndReason::TimeLimit;
+                break;
+            }
+            wakeBy(limit);
+        }
+        if (options.idleLimitMs > 0 && !ending) {
+            std::int64_t limit = lastByteNs + options.idleLimitMs * 1'000'000LL;
+            if (now >= limit) {
+                result = LineEndReason::IdleLimit;
+                break;
+            }
+            wakeBy(limit);
+        }
+        wakeBy(shapers[0].nextDueNs());
+        wakeBy(shapers[1].nextDueNs());
+        if (ending)
+            wakeBy(std::min(endingSinceNs + kDrainLimitNs, now + kLingerPollNs));
+        if (options.speedMatch || options.onSpeed) {
+            if (now - lastSpeedPollNs >= kSpeedPollNs) {
+                refreshSpeed(END_A);
+                refreshSpeed(END_B);
+                lastSpeedPollNs = now;
+            }
+            wakeBy(lastSpeedPollNs + kSpeedPollNs);
+        }
+
+        pollfd fds[3];
+        fds[0] = {wakeRead, POLLIN, 0};
+        for (int e = 0; e < 2; ++e) {
+            short events = 0;
+            // A closed end hangs up for good; polling it would spin.
+            if (!endClosed[e]) {
+                if (!ending && shapers[e].backlog() + outBuffers[e].size() < kMaxBacklog)
+                    events |= POLLIN;
+                if (!outBuffers[1 - e].empty())
+                    events |= POLLOUT;
+            }
+            fds[1 + e] = {endClosed[e] ? -1 : ends[e].masterFd(), events, 0};
+        }
+        timespec ts{};
+        timespec* timeout = nullptr;
+        if (deadline >= 0) {
+            std::int64_t wait = std::max<std::int64_t>(0, deadline - monotonicNs());
+            ts.tv_sec = static_cast<time_t>(wait / 1'000'000'000);
+            ts.tv_nsec = static_cast<long>(wait % 1'000'000'000);
+            timeout = &ts;
+        }
+        int n = ppoll(fds, 3, timeout, nullptr);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            lastErrno = errno;
+            result = LineEndReason::Failed;
+            break;
+        }
+        if (fds[0].revents & POLLIN) {
+            char drain[64];
+            while (::read(wakeRead, drain, sizeof drain) > 0) {
+            }
+        }
+        now = monotonicNs();
+        for (int e = 0; e < 2 && result == LineEndReason::Running; ++e) {
+            short rev = fds[1 + e].revents;
+            if (endClosed[e] || !(rev & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            bool closed = ends[e].closedByClient(rev);
+            if (closed)
+                endClosed[e] = true;  // read what it wrote before it went
+            std::uint64_t before = shapers[e].stats().bytesIn;
+            if ((rev & POLLIN) || closed) {
+                if (!readEnd(e, now)) {
+                    result = LineEndReason::Failed;
+                    break;
+                }
+            }
+            if (shapers[e].stats().bytesIn != before)
+                lastByteNs = now;
+            if (closed) {
+                // Nothing more goes to the closed end.
+                outBuffers[1 - e].clear();
+                dueBytes.clear();
+                shapers[1 - e].takeAll(dueBytes);
+                if (endingSinceNs < 0)
+                    endingSinceNs = now;
+            }
+        }
+    }
+
+    publishStats();
+    for (PtyEnd& end : ends)
+        end.close();
+    reason = result;
+    return result;
+}
