@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "HostVersion.h"
 #include "UnitConsole.h"
 
 namespace {
@@ -12,17 +13,6 @@ namespace {
 std::vector<std::string> feed(UnitConsole& console, const std::string& bytes)
 {
     return console.take(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-}
-
-// How a host reads the version out of an "idn? k" reply: six characters
-// after the first "(", skipping two more when "(K" occurs.
-double hostVersion(const std::string& reply)
-{
-    std::size_t p = reply.find('(');
-    if (p == std::string::npos)
-        return -1;
-    std::size_t from = reply.find("(K") != std::string::npos ? p + 3 : p + 1;
-    return std::atof(reply.substr(from, 6).c_str());
 }
 
 TEST(ConsoleLines, EveryLineEndingEndsOneLineAtAnySplit)

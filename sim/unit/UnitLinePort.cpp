@@ -1,0 +1,88 @@
+// Forwarding port with the unit's line-ending-only input purge.
+#include "UnitLinePort.h"
+
+UnitLinePort::UnitLinePort(std::unique_ptr<CommPort> inner) : port(std::move(inner))
+{
+    lastError = port->lastError;
+    portIndex = port->portIndex;
+}
+
+UnitLinePort::~UnitLinePort() = default;
+
+int UnitLinePort::idle()
+{
+    return held.empty() ? port->idle() : 0;
+}
+int UnitLinePort::refreshModemStatus() { return port->refreshModemStatus(); }
+int UnitLinePort::configure() { return port->configure(); }
+int UnitLinePort::open() { return port->open(); }
+int UnitLinePort::close() { return port->close(); }
+
+int UnitLinePort::queueStatus(QueueStatus& out, int mode)
+{
+    int r = port->queueStatus(out, mode);
+    out.rxCount += static_cast<int>(held.size());
+    return r;
+}
+
+int UnitLinePort::setQueueSizes(int rxSize, int xoffLimit, int txSize)
+{
+    return port->setQueueSizes(rxSize, xoffLimit, txSize);
+}
+int UnitLinePort::setFlowControl(int inKind, int outKind) { return port->setFlowControl(inKind, outKind); }
+int UnitLinePort::getFlowControl(int& inKind, int& outKind) { return port->getFlowControl(inKind, outKind); }
+int UnitLinePort::breakControl(int value) { return port->breakControl(value); }
+int UnitLinePort::signal(int id, int value) { return port->signal(id, value); }
+
+int UnitLinePort::setLineSettings(int baud, char parity, int dataBits, int stopBits)
+{
+    return lastError = port->setLineSettings(baud, parity, dataBits, stopBits);
+}
+
+int UnitLinePort::getLineSettings(int& baud, char& parity, int& dataBits, int& stopBits)
+{
+    return port->getLineSettings(baud, parity, dataBits, stopBits);
+}
+
+int UnitLinePort::lineStatus(PackedLineStatus out) { return port->lineStatus(out); }
+int UnitLinePort::writeChar(int ch) { return port->writeChar(ch); }
+int UnitLinePort::writeString(const char* text) { return port->writeString(text); }
+int UnitLinePort::write(const std::uint8_t* bytes, unsigned len) { return port->write(bytes, len); }
+int UnitLinePort::sendPriorityChar(int ch) { return port->sendPriorityChar(ch); }
+int UnitLinePort::dumpSettings(const LineSink& sink) { return port->dumpSettings(sink); }
+
+int UnitLinePort::readChar()
+{
+    if (held.empty())
+        return port->readChar();
+    int ch = held.front();
+    held.pop_front();
+    return ch;
+}
+
+int UnitLinePort::read(std::uint8_t* bytes, unsigned len)
+{
+    unsigned n = 0;
+    while (n < len && !held.empty()) {
+        bytes[n++] = held.front();
+        held.pop_front();
+    }
+    if (n < len) {
+        int more = port->read(bytes + n, len - n);
+        if (more > 0)
+            n += static_cast<unsigned>(more);
+    }
+    return static_cast<int>(n);
+}
+
+int UnitLinePort::purge(int which, int count)
+{
+    if (which != 0)
+        return port->purge(which, count);
+    std::uint8_t chunk[256];
+    int n;
+    while ((n = port->read(chunk, sizeof chunk)) > 0)
+        held.insert(held.end(), chunk, chunk + n);
+    std::erase_if(held, [](std::uint8_t b) { return b == '\r' || b == '\n'; });
+    return 0;
+}

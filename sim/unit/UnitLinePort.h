@@ -1,0 +1,50 @@
+// The unit's own end of the serial line: a terminal device port whose input
+// purge keeps every byte except line endings.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "comlink/CommPort.h"
+
+// Wraps the port of the unit's end of the line. The unit's loader runs the
+// same transfer engine as the host, and that engine empties its input
+// before it starts. On the unit that would throw away the host's start
+// request or first block when it arrives together with the command line,
+// so here a purge of the input removes only the CR and LF bytes still
+// queued (the tail of the command line) and keeps everything else in order.
+// Every other operation goes to the wrapped port. One thread.
+class UnitLinePort : public CommPort {
+public:
+    explicit UnitLinePort(std::unique_ptr<CommPort> inner);
+    ~UnitLinePort() override;
+
+    int idle() override;
+    int refreshModemStatus() override;
+    int configure() override;
+    int open() override;
+    int close() override;
+    int queueStatus(QueueStatus& out, int mode) override;
+    int setQueueSizes(int rxSize, int xoffLimit, int txSize) override;
+    int setFlowControl(int inKind, int outKind) override;
+    int getFlowControl(int& inKind, int& outKind) override;
+    int breakControl(int value) override;
+    int signal(int id, int value) override;
+    int setLineSettings(int baud, char parity, int dataBits, int stopBits) override;
+    int getLineSettings(int& baud, char& parity, int& dataBits, int& stopBits) override;
+    int lineStatus(PackedLineStatus out) override;
+    int writeChar(int ch) override;
+    int writeString(const char* text) override;
+    int write(const std::uint8_t* bytes, unsigned len) override;
+    int sendPriorityChar(int ch) override;
+    int readChar() override;
+    int read(std::uint8_t* bytes, unsigned len) override;
+    int purge(int which, int count) override;
+    int dumpSettings(const LineSink& sink) override;
+
+private:
+    std::unique_ptr<CommPort> port;
+    std::deque<std::uint8_t> held;  // input read ahead by a purge
+};

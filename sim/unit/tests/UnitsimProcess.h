@@ -1,0 +1,77 @@
+// Test helper: runs the unitsim program as a child process and talks to it
+// over its virtual line as a host does.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+class CommLink;
+class CommPort;
+
+// A scratch directory removed with the object.
+class ScratchDir {
+public:
+    explicit ScratchDir(const std::string& tag);
+    ~ScratchDir();
+    const std::string& path() const { return dir; }
+    std::string file(const std::string& name) const { return dir + "/" + name; }
+
+private:
+    std::string dir;
+};
+
+// One unitsim process with a symbolic link to its host end inside dir.
+class UnitsimProcess {
+public:
+    // Starts unitsim with the given options plus --link and --transcript in
+    // dir; waits (up to 10 s) until the link exists. started() tells.
+    UnitsimProcess(const std::string& dir, const std::vector<std::string>& options);
+    // Stops a unit still running (SIGTERM) and waits for it.
+    ~UnitsimProcess();
+
+    bool started() const { return pid > 0 && ready; }
+    const std::string& linkPath() const { return link; }
+    const std::string& transcriptPath() const { return transcript; }
+    std::string output() const;  // what the program printed
+
+    // Sends SIGTERM and waits; the exit status (128 + signal when killed).
+    int stop();
+    // Waits up to timeoutMs for the program to end by itself; its exit
+    // status, or -1 when it is still running.
+    int waitExit(int timeoutMs);
+
+    // Host side: opens the link at baud (closing a previous host port).
+    bool openHost(int baud);
+    void closeHost();
+    CommLink& host() { return *hostLink; }
+    // Sends text and one LF, as the upgrade engine does.
+    void send(const std::string& text);
+    // Reads until ">>" has come (and 30 ms more have been quiet) or timeoutMs.
+    std::string readReply(int timeoutMs = 2000);
+    // Reads whatever comes within ms.
+    std::string readFor(int ms);
+
+    // The transcript's events, one JSON object each.
+    std::vector<nlohmann::json> events() const;
+
+private:
+    pid_t pid = -1;
+    bool ready = false;
+    int exitStatus = -1;
+    std::string link;
+    std::string transcript;
+    std::string outputFile;
+    std::unique_ptr<CommPort> hostPort;
+    std::unique_ptr<CommLink> hostLink;
+};
+
+// Builds a 32-byte load header followed by payload.
+std::vector<std::uint8_t> loadHeaderImage(std::uint32_t start, const std::vector<std::uint8_t>& payload);
+bool writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+std::vector<std::uint8_t> readBytes(const std::string& path);
