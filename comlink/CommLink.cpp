@@ -71,6 +71,14 @@ int CommLink::reserved3()
 
 int CommLink::readString(char* buffer, unsigned maxChars, int terminator, int timeoutMs)
 {
+    if (!buffer)
+        return 0;
+    // With no room for a character, reading one would write past the
+    // caller's one-byte buffer.
+    if (maxChars == 0) {
+        buffer[0] = '\0';
+        return 0;
+    }
     const std::uint32_t end = clock->tickMs() + static_cast<std::uint32_t>(timeoutMs);
     unsigned count = 0;
     for (;;) {

@@ -48,6 +48,19 @@ TEST_F(LinkTest, ReadStringTimeoutBoundsTheWholeCallOnABusyLine)
     EXPECT_EQ(std::string(buffer).size(), static_cast<std::size_t>(n));
 }
 
+TEST_F(LinkTest, ReadStringWithNoRoomStoresNothingAndLeavesTheInput)
+{
+    CommLink link(&port, &clock);
+    port.arrive(0, "OK");
+    char* buffer = new char[1];  // maxChars + 1 bytes: only the NUL fits
+    buffer[0] = 'x';
+    EXPECT_EQ(link.readString(buffer, 0, -1, 500), 0);
+    EXPECT_EQ(buffer[0], '\0');
+    delete[] buffer;
+    EXPECT_EQ(link.readChar(0), 'O');
+    EXPECT_EQ(link.readString(nullptr, 10, -1, 0), 0);
+}
+
 TEST_F(LinkTest, TimeoutsHoldAcrossTheWrapOfTheTickCounter)
 {
     clock.now = 0xFFFFFF00u;
