@@ -28,9 +28,13 @@ std::size_t receivedLength(std::size_t size, int variant)
 
 std::unique_ptr<XmodemTransfer> makeTransfer(int variant, CommLink* link, TransferStatus* status)
 {
-    if (variant == 1)
-        return std::make_unique<Xmodem1kTransfer>(link, status);
-    return std::make_unique<XmodemTransfer>(link, status);
+    std::unique_ptr<XmodemTransfer> xfer;
+    if (variant == 0)
+        xfer = std::make_unique<XmodemTransfer>(link, status);
+    else
+        xfer = std::make_unique<Xmodem1kTransfer>(link, status);
+    xfer->status->variant = variant;
+    return xfer;
 }
 
 struct LoopbackResult {
@@ -91,6 +95,24 @@ INSTANTIATE_TEST_SUITE_P(Sizes, LoopbackSizes,
                          ::testing::Combine(::testing::Values(0, 1),
                                             ::testing::Values(0u, 1u, 127u, 128u, 129u, 896u, 897u, 1023u,
                                                               1024u, 1025u, 262144u)));
+
+class LoopbackVariants : public ::testing::TestWithParam<int> {};
+
+// The variants the program does not select still work end to end: 2 as 1,
+// 3 and 4 streaming ('G' start, no ACK per block, ACK for the EOT).
+TEST_P(LoopbackVariants, TransferAFileEndToEnd)
+{
+    TempDir dir;
+    PipePair pair;
+    const std::vector<std::uint8_t> data = patternBytes(5000);
+    LoopbackResult r = loopback(data, GetParam(), pair, dir);
+    EXPECT_EQ(r.sent, 0);
+    EXPECT_EQ(r.received, 0);
+    ASSERT_EQ(r.file.size(), receivedLength(data.size(), 1));
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), r.file.begin()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, LoopbackVariants, ::testing::Values(2, 3, 4));
 
 TEST(Loopback, ProgressCanBeReadFromAnotherThreadWhileTheTransferRuns)
 {

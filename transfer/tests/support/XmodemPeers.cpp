@@ -73,6 +73,17 @@ void XmodemReceiverPeer::begin()
     nextStart = clock.tickMs() + startDelayMs + repeatStartMs;
 }
 
+void XmodemReceiverPeer::restart()
+{
+    frames.clear();
+    file.clear();
+    pending.clear();
+    eotCount = 0;
+    strayBytes = 0;
+    expected = 1;
+    started = false;
+}
+
 void XmodemReceiverPeer::onIdle()
 {
     if (!started)
@@ -181,6 +192,31 @@ Transmission XmodemSenderPeer::block(int number, const std::vector<std::uint8_t>
     return t;
 }
 
+Transmission XmodemSenderPeer::eot()
+{
+    Transmission t;
+    t.kind = Transmission::Eot;
+    return t;
+}
+
+Transmission XmodemSenderPeer::raw(const std::vector<std::uint8_t>& bytes)
+{
+    Transmission t;
+    t.kind = Transmission::Raw;
+    t.raw = bytes;
+    return t;
+}
+
+void XmodemSenderPeer::restart()
+{
+    plan.clear();
+    index = 0;
+    attempt = 0;
+    finished = false;
+    started = false;
+    acks = naks = cans = 0;
+}
+
 void XmodemSenderPeer::planFile(const std::vector<std::uint8_t>& data, int blockSize, std::uint8_t pad)
 {
     int number = 1;
@@ -190,9 +226,7 @@ void XmodemSenderPeer::planFile(const std::vector<std::uint8_t>& data, int block
                                                                data.begin() + static_cast<std::ptrdiff_t>(end)),
                              blockSize, pad));
     }
-    Transmission eot;
-    eot.kind = Transmission::Eot;
-    plan.push_back(eot);
+    plan.push_back(eot());
 }
 
 void XmodemSenderPeer::sendCurrent()

@@ -45,6 +45,9 @@ public:
     // Queues the start request(s) (startDelayMs from now); call after the
     // host purged its input, or give a delay so they arrive after the purge.
     void begin();
+    // Forgets the frames and files of an earlier call; the start request
+    // goes out again at the next idle().
+    void restart();
 
     std::vector<std::uint8_t> startBytes{'C'};
     std::uint32_t startDelayMs = 10;
@@ -99,6 +102,11 @@ public:
     void planFile(const std::vector<std::uint8_t>& data, int blockSize = 128, std::uint8_t pad = 0x00);
     static Transmission block(int number, const std::vector<std::uint8_t>& data, int size = 128,
                               std::uint8_t pad = 0x00);
+    static Transmission eot();
+    static Transmission raw(const std::vector<std::uint8_t>& bytes);
+    // Forgets the plan and the progress of an earlier call; the next start
+    // request begins a new one.
+    void restart();
 
     std::vector<Transmission> plan;
     bool acceptCrc = true;         // false: ignores 'C' (a checksum-only sender)
