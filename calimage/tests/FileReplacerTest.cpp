@@ -6,14 +6,6 @@
 #include "ChildRun.h"
 #include "FileReplacer.h"
 
-namespace {
-std::size_t entriesIn(const std::filesystem::path& dir)
-{
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir),
-                                                  std::filesystem::directory_iterator()));
-}
-} // namespace
-
 TEST(FileReplacer, ReplacesTheTargetWholeAndLeavesNoTemporaryFile)
 {
     ScratchDir dir;

@@ -44,6 +44,12 @@ ScratchDir::~ScratchDir()
     std::filesystem::remove_all(path_, ec);
 }
 
+std::size_t entriesIn(const std::filesystem::path& dir)
+{
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir),
+                                                  std::filesystem::directory_iterator()));
+}
+
 std::vector<std::uint8_t> readBytes(const std::filesystem::path& file)
 {
     std::ifstream in(file, std::ios::binary);
@@ -59,11 +65,26 @@ void writeBytes(const std::filesystem::path& file, const std::vector<std::uint8_
     }
 }
 
+namespace {
+std::string drain(int fd)
+{
+    std::string text;
+    char buf[4096];
+    ssize_t n;
+    while ((n = ::read(fd, buf, sizeof buf)) > 0) {
+        text.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return text;
+}
+} // namespace
+
 ChildResult runProgram(const std::string& program, const std::vector<std::string>& argv,
                        const std::filesystem::path& dir, ChildLimits limits)
 {
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0) {
+    int outPipe[2];
+    int errPipe[2];
+    if (::pipe(outPipe) != 0 || ::pipe(errPipe) != 0) {
         throw std::runtime_error("pipe failed");
     }
     std::vector<char*> args;
@@ -73,9 +94,11 @@ ChildResult runProgram(const std::string& program, const std::vector<std::string
     args.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::dup2(pipeFds[1], STDOUT_FILENO);
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
+        ::dup2(outPipe[1], STDOUT_FILENO);
+        ::dup2(errPipe[1], STDERR_FILENO);
+        for (const int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]}) {
+            ::close(fd);
+        }
         if (::chdir(dir.c_str()) != 0) {
             ::_exit(121);
         }
@@ -83,14 +106,11 @@ ChildResult runProgram(const std::string& program, const std::vector<std::string
         ::execv(program.c_str(), args.data());
         ::_exit(122);
     }
-    ::close(pipeFds[1]);
+    ::close(outPipe[1]);
+    ::close(errPipe[1]);
     ChildResult result;
-    char buf[4096];
-    ssize_t n;
-    while ((n = ::read(pipeFds[0], buf, sizeof buf)) > 0) {
-        result.out.append(buf, static_cast<std::size_t>(n));
-    }
-    ::close(pipeFds[0]);
+    result.out = drain(outPipe[0]);
+    result.err = drain(errPipe[0]);
     int wstatus = 0;
     ::waitpid(pid, &wstatus, 0);
     result.exitStatus = statusOf(wstatus);

@@ -24,14 +24,19 @@ private:
     std::filesystem::path path_;
 };
 
+// Number of entries in a directory (to see that no stray file was left).
+std::size_t entriesIn(const std::filesystem::path& dir);
+
 std::vector<std::uint8_t> readBytes(const std::filesystem::path& file);
 void writeBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes);
 
 // How a child ended: exitStatus is its exit code, or -1 when a signal ended
-// it; out is everything it wrote to standard output.
+// it; out and err are what it wrote to standard output and standard error
+// (read one after the other: fine for the few lines these programs write).
 struct ChildResult {
     int exitStatus = -1;
     std::string out;
+    std::string err;
 };
 
 // Limits for the child. fileSizeLimit >= 0 sets RLIMIT_FSIZE to that many
@@ -42,7 +47,7 @@ struct ChildLimits {
 };
 
 // Runs `program` with argument vector `argv` (argv[0] included, as the child
-// sees it) in directory `dir`, capturing standard output.
+// sees it) in directory `dir`, capturing its output streams.
 ChildResult runProgram(const std::string& program, const std::vector<std::string>& argv,
                        const std::filesystem::path& dir, ChildLimits limits = {});
 

@@ -5,20 +5,6 @@
 
 using namespace kcnvtest;
 
-namespace {
-std::uint32_t be32(const std::vector<std::uint8_t>& b, std::size_t at)
-{
-    return (std::uint32_t{b[at]} << 24) | (std::uint32_t{b[at + 1]} << 16) |
-           (std::uint32_t{b[at + 2]} << 8) | b[at + 3];
-}
-
-std::size_t entriesIn(const std::filesystem::path& dir)
-{
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir),
-                                                  std::filesystem::directory_iterator()));
-}
-} // namespace
-
 TEST(KcnvRun, ADownloadedRegionGivesTheExactTextsAndA61124ByteImage)
 {
     const KestrinImage image = randomKestrin(0);
