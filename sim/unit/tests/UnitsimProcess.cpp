@@ -44,8 +44,9 @@ ScratchDir::ScratchDir(const std::string& tag)
 
 ScratchDir::~ScratchDir()
 {
+    // UNITSIM_KEEP_SCRATCH keeps the folder (transcripts, outputs) for a look.
     std::error_code ec;
-    if (!dir.empty())
+    if (!dir.empty() && std::getenv("UNITSIM_KEEP_SCRATCH") == nullptr)
         fs::remove_all(dir, ec);
 }
 
@@ -184,6 +185,22 @@ std::vector<nlohmann::json> UnitsimProcess::events() const
     return list;
 }
 
+bool UnitsimProcess::waitForEvents(const std::string& event, std::size_t count, int timeoutMs,
+                                   const std::string& text)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    do {
+        std::size_t seen = 0;
+        for (const auto& e : events())
+            if (e.is_object() && e.value("event", "") == event && (text.empty() || e.value("text", "") == text))
+                ++seen;
+        if (seen >= count)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+}
+
 std::vector<std::uint8_t> loadHeaderImage(std::uint32_t start, const std::vector<std::uint8_t>& payload)
 {
     std::vector<std::uint8_t> image = {'E', 'S', 'T', 'F', 'B', 'I', 'N', 'R'};
@@ -206,4 +223,36 @@ std::vector<std::uint8_t> readBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+int runProgram(const std::vector<std::string>& args, const std::string& workDir,
+               const std::string& outputPath, int timeoutMs)
+{
+    std::vector<std::string> copy = args;
+    std::vector<char*> argv;
+    for (std::string& a : copy)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t child = ::fork();
+    if (child == 0) {
+        int out = ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out >= 0) {
+            ::dup2(out, 1);
+            ::dup2(out, 2);
+        }
+        if (::chdir(workDir.c_str()) != 0)
+            ::_exit(126);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        int raw = 0;
+        if (::waitpid(child, &raw, WNOHANG) == child)
+            return statusOf(raw);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    return -1;
 }

@@ -59,6 +59,12 @@ public:
 
     // The transcript's events, one JSON object each.
     std::vector<nlohmann::json> events() const;
+    // Waits up to timeoutMs until the transcript holds at least count events
+    // named event (and, when text is given, with that "text"). Use it before
+    // letting go of the port: closing a port puts its old speed back, and
+    // bytes the line has not yet taken would then count as sent at that speed.
+    bool waitForEvents(const std::string& event, std::size_t count, int timeoutMs,
+                       const std::string& text = "");
 
 private:
     pid_t pid = -1;
@@ -75,3 +81,9 @@ private:
 std::vector<std::uint8_t> loadHeaderImage(std::uint32_t start, const std::vector<std::uint8_t>& payload);
 bool writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> readBytes(const std::string& path);
+
+// Runs a program (argv[0] a path or a name looked up in PATH) in workDir
+// with its output in outputPath; its exit status, or -1 when it had not
+// ended within timeoutMs (it is then killed).
+int runProgram(const std::vector<std::string>& argv, const std::string& workDir,
+               const std::string& outputPath, int timeoutMs);
