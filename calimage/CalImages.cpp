@@ -121,6 +121,14 @@ void writeLoadHeader(ByteWriter& out, std::uint32_t start, std::uint32_t end)
     writeRecord(out, header);
 }
 
+void writeRegionLoadImage(ByteWriter& out, ByteReader& source, std::uint32_t start, std::uint32_t end)
+{
+    writeLoadHeader(out, start, end);
+    for (std::uint32_t address = start; address < end; ++address) {
+        out.u8(source.u8());
+    }
+}
+
 void writeVelmoraLoadImage(ByteWriter& out, std::uint32_t start, const CalRecord& source,
                            const CalRecord& set, const Progress& progress)
 {

@@ -67,6 +67,11 @@ void writeOldVelmoraImage(ByteWriter& out, const CalRecord& source, const CalRec
 // The 32-byte LoadHeader: "ESTF", "BINR", start, end, 0xFF000000, 0, start, end.
 void writeLoadHeader(ByteWriter& out, std::uint32_t start, std::uint32_t end);
 
+// A load image of a memory region: the LoadHeader for [start, end), then
+// end - start bytes from `source`, whose first byte belongs at address
+// start; bytes the source lacks are 0xFF (erased flash). Requires start <= end.
+void writeRegionLoadImage(ByteWriter& out, ByteReader& source, std::uint32_t start, std::uint32_t end);
+
 // "output2.bin": LoadHeader for `start` (end = start + kVelmoraLoadSpan),
 // the 10-byte header with checksum = calSum(set) and contents and timestamp
 // from `source` (a FactorycalHeader), then the velmora set. The "\nLF cal
