@@ -1,7 +1,14 @@
 // Forwarding port with the unit's line-ending-only input purge.
 #include "UnitLinePort.h"
 
-UnitLinePort::UnitLinePort(std::unique_ptr<CommPort> inner) : port(std::move(inner))
+UnitLinePort::UnitLinePort(std::unique_ptr<CommPort> inner)
+    : owned(std::move(inner)), port(owned.get())
+{
+    lastError = port->lastError;
+    portIndex = port->portIndex;
+}
+
+UnitLinePort::UnitLinePort(CommPort& inner) : port(&inner)
 {
     lastError = port->lastError;
     portIndex = port->portIndex;

@@ -19,6 +19,8 @@
 class UnitLinePort : public CommPort {
 public:
     explicit UnitLinePort(std::unique_ptr<CommPort> inner);
+    // Wraps a port that stays owned by the caller and must outlive this one.
+    explicit UnitLinePort(CommPort& inner);
     ~UnitLinePort() override;
 
     int idle() override;
@@ -45,6 +47,7 @@ public:
     int dumpSettings(const LineSink& sink) override;
 
 private:
-    std::unique_ptr<CommPort> port;
+    std::unique_ptr<CommPort> owned;
+    CommPort* port;
     std::deque<std::uint8_t> held;  // input read ahead by a purge
 };
