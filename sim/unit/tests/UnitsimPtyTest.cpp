@@ -11,6 +11,9 @@
 #include "UnitState.h"
 #include "UnitsimProcess.h"
 #include "comlink/CommLink.h"
+#include "comlink/PortNames.h"
+#include "comlink/PortSettings.h"
+#include "comlink/PosixCommPort.h"
 #include "transfer/TransferStatus.h"
 #include "transfer/Xmodem1kTransfer.h"
 
@@ -216,6 +219,36 @@ TEST(UnitsimPty, CancelsTheFirstUploadsThenAccepts)
     unit.readReply();
     unit.send("idn? k");
     EXPECT_DOUBLE_EQ(hostVersion(unit.readReply()), 1.4);
+}
+
+TEST(UnitsimPty, CommOneIsTheUnitThroughUnitflashPorts)
+{
+    ScratchDir dir("comm1");
+    UnitsimProcess unit(dir.path(), {"--no-pacing", "--kind", "fe"});
+    ASSERT_TRUE(unit.started()) << unit.output();
+    ASSERT_EQ(::setenv("UNITFLASH_PORTS", unit.linkPath().c_str(), 1), 0);
+    EXPECT_EQ(portDevicePath(parsePortName("Comm 1")), unit.linkPath());
+    {
+        PosixCommPort port(0, 4096, 2048);
+        ASSERT_EQ(port.lastError, 0);
+        CommLink link(&port);
+        ASSERT_EQ(link.settings->setBaudRate(38400), 0);
+        link.writeLine("", TERM_LF);
+        char reply[201] = {};
+        link.readString(reply, 200, -1, 500);
+        EXPECT_NE(std::string(reply).find("fe>>"), std::string::npos) << reply;
+    }
+    ::unsetenv("UNITFLASH_PORTS");
+}
+
+TEST(UnitsimPty, IdleLimitEndsTheUnitAndDumpsItsState)
+{
+    ScratchDir dir("idle");
+    UnitsimProcess unit(dir.path(), {"--no-pacing", "--idle-limit", "1", "--state", dir.file("state")});
+    ASSERT_TRUE(unit.started()) << unit.output();
+    EXPECT_EQ(unit.waitExit(4000), 0);
+    EXPECT_TRUE(stateExists(dir.file("state")));
+    EXPECT_EQ(unit.events().back().value("reason", ""), "idle limit");
 }
 
 }  // namespace
