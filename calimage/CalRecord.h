@@ -15,7 +15,8 @@
 // pattern (an f32 as its 32 bits, an i16 as its 16 bits), so copies are bit
 // for bit whatever the value (NaN payloads included). A new record is all
 // zero. An out-of-range field or element index is a programming error and
-// aborts the process rather than touch a neighbouring field.
+// aborts the process rather than touch a neighbouring field. A record is
+// plain data: one writer at a time, readers on any thread once it is built.
 class CalRecord {
 public:
     explicit CalRecord(const Layout& layout);

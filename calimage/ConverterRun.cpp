@@ -6,8 +6,13 @@
 
 #include "FileReplacer.h"
 
-int runConverter(const ConverterPlan& plan, const TextSink& print)
+int runConverter(const ConverterPlan& plan, const TextSink& sink)
 {
+    const TextSink print = [&sink](std::string_view text) {
+        if (sink) {
+            sink(text);
+        }
+    };
     std::ifstream in(plan.inputName, std::ios::binary);
     if (!in.is_open()) {
         return 0;

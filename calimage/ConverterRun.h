@@ -24,9 +24,9 @@ struct ConverterPlan {
 };
 
 // Runs the converter in the current directory, handing every message to
-// `print`. Returns the process exit status: 1 when the output file was
-// written whole, 0 otherwise. An input that cannot be opened ends the run
-// silently; a short input reads as 0xFF bytes. The output is replaced only
-// after all of it was written and closed, so a failed run leaves any
-// previous output as it was.
+// `print` (an empty sink drops them). Returns the process exit status: 1
+// when the output file was written whole, 0 otherwise. An input that cannot
+// be opened ends the run silently; a short input reads as 0xFF bytes. The
+// output is replaced only after all of it was written and closed, so a
+// failed run leaves any previous output as it was.
 int runConverter(const ConverterPlan& plan, const TextSink& print);
