@@ -241,6 +241,19 @@ TEST(UnitsimPty, CommOneIsTheUnitThroughUnitflashPorts)
     ::unsetenv("UNITFLASH_PORTS");
 }
 
+TEST(UnitsimPty, LineNoiseGarblesTheConversation)
+{
+    ScratchDir dir("noise");
+    UnitsimProcess unit(dir.path(), {"--no-pacing", "--noise", "1", "--noise-seed", "7"});
+    ASSERT_TRUE(unit.started()) << unit.output();
+    ASSERT_TRUE(unit.openHost(38400));
+    for (int i = 0; i < 5; ++i)
+        unit.send("getuid");
+    std::string heard = unit.readFor(500);
+    EXPECT_EQ(heard.find("SN="), std::string::npos) << heard;
+    EXPECT_EQ(heard.find(">>"), std::string::npos) << heard;
+}
+
 TEST(UnitsimPty, IdleLimitEndsTheUnitAndDumpsItsState)
 {
     ScratchDir dir("idle");
