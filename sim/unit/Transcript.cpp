@@ -3,9 +3,9 @@
 
 Transcript::Transcript(Clock& clock) : clock(clock), startMs(clock.tickMs()) {}
 
-bool Transcript::open(const std::string& path)
+bool Transcript::open(const std::string& path, bool append)
 {
-    out.open(path, std::ios::out | std::ios::trunc);
+    out.open(path, std::ios::out | (append ? std::ios::app : std::ios::trunc));
     return out.is_open();
 }
 

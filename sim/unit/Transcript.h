@@ -13,7 +13,7 @@
 
 // Every line holds "ms" (milliseconds since the transcript began) and
 // "event"; the other members depend on the event:
-//   start      kind, model, serial, version, baud
+//   start      kind, model, serial, version, baud, device, resumed
 //   command    text (the line as received, without its ending)
 //   transfer   direction ("upload": host to unit, "download": unit to host),
 //              size, sha256, result (0 = success), and for an upload the
@@ -30,8 +30,10 @@ public:
     // clock: the time base for "ms" (not owned).
     explicit Transcript(Clock& clock);
 
-    // Opens (truncates) path; false when it cannot be created.
-    bool open(const std::string& path);
+    // Opens path, emptied, or kept and added to with append (a unit that
+    // resumes from a dumped state goes on with its transcript). False when
+    // it cannot be opened.
+    bool open(const std::string& path, bool append = false);
     bool isOpen() const { return out.is_open(); }
 
     // Writes one event: fields plus "ms" and "event".

@@ -105,7 +105,8 @@ int main(int argc, char** argv)
 
     UnitState state;
     std::string error;
-    if (!stateDir.empty() && stateExists(stateDir)) {
+    const bool resuming = !stateDir.empty() && stateExists(stateDir);
+    if (resuming) {
         if (!loadState(stateDir, state, error)) {
             std::fprintf(stderr, "unitsim: %s\n", error.c_str());
             return kExitError;
@@ -166,13 +167,14 @@ int main(int argc, char** argv)
 
     // Real time: the unit's link clock runs faster while it waits for uploads.
     Transcript transcript(systemClock());
-    if (!transcriptPath.empty() && !transcript.open(transcriptPath)) {
+    if (!transcriptPath.empty() && !transcript.open(transcriptPath, resuming)) {
         std::fprintf(stderr, "unitsim: cannot write %s\n", transcriptPath.c_str());
         return kExitError;
     }
     transcript.record("start", {{"kind", unit.kindMarker()}, {"model", unit.model},
                                 {"serial", unit.serial}, {"version", unit.versionText()},
-                                {"baud", unit.baud}, {"device", line.path(END_A)}});
+                                {"baud", unit.baud}, {"device", line.path(END_A)},
+                                {"resumed", resuming}});
 
     std::printf("unitsim: %s %d, serial %s, version %s, answers at %d baud%s\n",
                 unit.kindName(), unit.model, unit.serial.c_str(), unit.versionText().c_str(),

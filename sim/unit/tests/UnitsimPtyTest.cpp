@@ -202,6 +202,12 @@ TEST(UnitsimPty, PowerCutDumpsStateAndANewUnitResumesFromIt)
     ASSERT_TRUE(again.openHost(38400));
     again.send("idn? k");
     EXPECT_DOUBLE_EQ(hostVersion(again.readReply()), 1.312);
+    // One transcript across the power cut: the resumed unit adds to it.
+    ASSERT_TRUE(again.waitForEvents("command", 3, 2000));
+    auto events = again.events();
+    EXPECT_EQ(std::count_if(events.begin(), events.end(),
+                            [](const auto& e) { return e.value("event", "") == "start"; }),
+              2);
 }
 
 TEST(UnitsimPty, CancelsTheFirstUploadsThenAccepts)
