@@ -9,6 +9,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <string_view>
 #include <unistd.h>
 
 #include "PtyEnd.h"
@@ -67,37 +68,39 @@ int PipePeer::start()
 {
     if (options.argv.empty())
         return -EINVAL;
-    deviceFd = ::open(options.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (deviceFd < 0)
-        return -errno;
-    if (int r = makeRaw(deviceFd, options.baud); r != 0)
-        return r;
-    int in[2], out[2], stop[2];
-    if (pipe2(in, O_CLOEXEC) != 0)
-        return -errno;
-    if (pipe2(out, O_CLOEXEC) != 0) {
-        int e = errno;
-        ::close(in[0]);
-        ::close(in[1]);
-        return -e;
+    const bool relayed = !options.device.empty();
+    int in[2] = {-1, -1}, out[2] = {-1, -1}, stop[2];
+    if (relayed) {
+        deviceFd = ::open(options.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (deviceFd < 0)
+            return -errno;
+        if (int r = makeRaw(deviceFd, options.baud); r != 0)
+            return r;
+        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(stop, O_CLOEXEC | O_NONBLOCK) != 0) {
+            int e = errno;
+            for (int fd : {in[0], in[1], out[0], out[1]})
+                if (fd >= 0)
+                    ::close(fd);
+            return -e;
+        }
+        toChild = in[1];
+        fromChild = out[0];
+        stopRead = stop[0];
+        stopWrite = stop[1];
+        fcntl(toChild, F_SETFL, O_NONBLOCK);
+        fcntl(fromChild, F_SETFL, O_NONBLOCK);
     }
-    toChild = in[1];
-    fromChild = out[0];
-    if (pipe2(stop, O_CLOEXEC | O_NONBLOCK) != 0) {
-        int e = errno;
-        ::close(in[0]);
-        ::close(out[1]);
-        return -e;
-    }
-    stopRead = stop[0];
-    stopWrite = stop[1];
-    fcntl(toChild, F_SETFL, O_NONBLOCK);
-    fcntl(fromChild, F_SETFL, O_NONBLOCK);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    std::string outPath = options.stdoutPath.empty() ? "/dev/null" : options.stdoutPath;
+    if (relayed) {
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
     std::string errPath = options.stderrPath.empty() ? "/dev/null" : options.stderrPath;
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     if (!options.workDir.empty())
@@ -106,15 +109,30 @@ int PipePeer::start()
     for (std::string& a : options.argv)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-    int r = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    std::vector<char*> envp;
+    for (char** e = environ; *e != nullptr; ++e) {
+        std::string_view entry(*e);
+        bool replaced = false;
+        for (const std::string& add : options.env)
+            replaced = replaced || entry.substr(0, entry.find('=') + 1) == add.substr(0, add.find('=') + 1);
+        if (!replaced)
+            envp.push_back(*e);
+    }
+    for (std::string& e : options.env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    int r = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
-    ::close(in[0]);
-    ::close(out[1]);
+    if (relayed) {
+        ::close(in[0]);
+        ::close(out[1]);
+    }
     if (r != 0) {
         child = -1;
         return -r;
     }
-    relayThread = std::thread([this] { relay(); });
+    if (relayed)
+        relayThread = std::thread([this] { relay(); });
     return 0;
 }
 
@@ -192,8 +210,10 @@ int PipePeer::wait(int timeoutMs)
                 kill(child, SIGKILL);
                 wait4(child, &status, 0, &childUsage);
                 exitStatus = 255;
-                char c = 1;
-                [[maybe_unused]] ssize_t n = ::write(stopWrite, &c, 1);
+                if (stopWrite >= 0) {
+                    char c = 1;
+                    [[maybe_unused]] ssize_t n = ::write(stopWrite, &c, 1);
+                }
                 if (relayThread.joinable())
                     relayThread.join();
                 return -1;

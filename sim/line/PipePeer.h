@@ -14,15 +14,20 @@
 // handling (flushes at exit, modes) off the device, so that no byte it
 // wrote last is thrown away. The relay hands the device every byte the
 // program wrote before the program's output ended, then closes the device.
+// Without a device it simply runs the program, its output going to a file.
 // The owner thread calls start(), wait() and the destructor.
 class PipePeer {
 public:
     struct Options {
         std::vector<std::string> argv;  // argv[0] is looked up in PATH
         std::string workDir;            // empty: the current directory
-        std::string device;             // device the relay opens
+        std::string device;             // device the relay opens; empty: no relay
         int baud = 0;                   // speed set on the device; 0 leaves it
         std::string stderrPath;         // the program's standard error; empty: /dev/null
+        // Without a device: where standard output goes (empty: /dev/null);
+        // standard input then reads /dev/null.
+        std::string stdoutPath;
+        std::vector<std::string> env;   // "NAME=VALUE" added to the environment
     };
 
     explicit PipePeer(Options options);
@@ -40,6 +45,19 @@ public:
     int wait(int timeoutMs);
     // The program's resource use; valid after wait() returned.
     const rusage& usage() const { return childUsage; }
+
+    // Options for a program relayed to device.
+    static Options relayed(std::vector<std::string> argv, std::string device, int baud,
+                           std::string workDir = {}, std::string stderrPath = {})
+    {
+        Options o;
+        o.argv = std::move(argv);
+        o.device = std::move(device);
+        o.baud = baud;
+        o.workDir = std::move(workDir);
+        o.stderrPath = std::move(stderrPath);
+        return o;
+    }
 
 private:
     void relay();

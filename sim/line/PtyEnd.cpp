@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -145,7 +144,7 @@ int PtyEnd::currentBaud() const
     return baudFromSpeed(cfgetospeed(&t));
 }
 
-int PtyEnd::unreadBytes()
+int PtyEnd::unreadInput()
 {
     int fd = heldSlave;
     if (fd < 0) {
@@ -153,10 +152,16 @@ int PtyEnd::unreadBytes()
             probeSlave = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         fd = probeSlave;
     }
-    int n = 0;
-    if (fd < 0 || ioctl(fd, TIOCINQ, &n) != 0)
-        return 0;
-    return n;
+    if (fd < 0)
+        return -1;
+    // A poll for input waits for the kernel to move what the master wrote
+    // into the slave's input queue; a count (FIONREAD) would not, and would
+    // miss bytes still on their way under load.
+    pollfd p{fd, POLLIN, 0};
+    int r = ::poll(&p, 1, 0);
+    if (r < 0)
+        return -1;
+    return (p.revents & POLLIN) ? 1 : 0;
 }
 
 bool PtyEnd::closedByClient(short revents)

@@ -40,11 +40,14 @@ public:
     // The baud rate the slave's termios holds now; 0 when unknown.
     int currentBaud() const;
 
-    // Bytes given to the slave that its client has not read yet; 0 when
-    // unknown. Closing the master discards them (the slave is hung up), so
-    // an ending line waits for them to be read. Opens a slave descriptor
-    // of its own the first time when the end holds none.
-    int unreadBytes();
+    // 1 when bytes given to the slave wait for its client to read them, 0
+    // when none do, -1 when that cannot be seen (a client that locked the
+    // device with TIOCEXCL keeps the line from opening a slave descriptor
+    // of its own unless it runs as root). Closing the master discards such
+    // bytes (the slave is hung up), so an ending line waits for them to be
+    // read. Opens a slave descriptor of its own the first time when the end
+    // holds none.
+    int unreadInput();
 
     // Feeds the revents of a poll on the master. Returns true when the
     // end's last user has closed it after it had been open: a hang-up that

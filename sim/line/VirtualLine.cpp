@@ -20,7 +20,7 @@ constexpr std::int64_t kSpeedPollNs = 20'000'000;
 // to an end that does not read.
 constexpr std::int64_t kDrainLimitNs = 2'000'000'000;
 constexpr std::int64_t kLingerPollNs = 5'000'000;
-constexpr std::int64_t kSettleNs = 20'000'000;
+constexpr std::int64_t kBlindLingerNs = 500'000'000;
 
 std::int64_t monotonicNs()
 {
@@ -253,11 +253,12 @@ LineEndReason VirtualLine::loop()
                 empty = empty && shapers[d].backlog() == 0 && outBuffers[d].empty();
             // Closing a master throws away what its slave has not read:
             // give the end that stayed a moment to read its last bytes.
-            // Bytes written to a master reach the slave's input a moment
-            // later, so a fresh write does not count as read yet.
-            for (int e = 0; e < 2 && empty; ++e)
-                empty = endClosed[e]
-                    || (now - lastWriteNs[e] >= kSettleNs && ends[e].unreadBytes() == 0);
+            // When the unread bytes cannot be seen, a fixed pause has to do.
+            for (int e = 0; e < 2 && empty; ++e) {
+                if (endClosed[e] || now - lastWriteNs[e] >= kBlindLingerNs)
+                    continue;
+                empty = ends[e].unreadInput() == 0;
+            }
             if (empty || now - endingSinceNs > kDrainLimitNs) {
                 result = LineEndReason::EndClosed;
                 break;
@@ -288,14 +289,13 @@ LineEndReason VirtualLine::loop()
         wakeBy(shapers[1].nextDueNs());
         if (ending)
             wakeBy(std::min(endingSinceNs + kDrainLimitNs, now + kLingerPollNs));
-        if (options.speedMatch || options.onSpeed) {
-            if (now - lastSpeedPollNs >= kSpeedPollNs) {
-                refreshSpeed(END_A);
-                refreshSpeed(END_B);
-                lastSpeedPollNs = now;
-            }
-            wakeBy(lastSpeedPollNs + kSpeedPollNs);
+        // Termios changes make no event on the master: look now and then.
+        if (now - lastSpeedPollNs >= kSpeedPollNs) {
+            refreshSpeed(END_A);
+            refreshSpeed(END_B);
+            lastSpeedPollNs = now;
         }
+        wakeBy(lastSpeedPollNs + kSpeedPollNs);
 
         pollfd fds[3];
         fds[0] = {wakeRead, POLLIN, 0};

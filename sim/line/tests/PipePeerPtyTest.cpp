@@ -11,7 +11,7 @@ TEST(PipePeerPty, RelaysBothWaysAndEndsWhenTheLineGoes)
 {
     VirtualLine line(LineOptions{});
     ASSERT_EQ(line.start(), 0);
-    PipePeer cat({{"cat"}, "", line.path(END_A), 57600, ""});
+    PipePeer cat(PipePeer::relayed({"cat"}, line.path(END_A), 57600));
     ASSERT_EQ(cat.start(), 0);
     int b = openRawDevice(line.path(END_B));
     std::vector<std::uint8_t> hello = {'h', 'e', 'l', 'l', 'o', 0, 0xFF, '\n'};
@@ -28,7 +28,7 @@ TEST(PipePeerPty, HandsOverTheLastBytesAProgramWroteBeforeExiting)
     VirtualLine line(LineOptions{});
     ASSERT_EQ(line.start(), 0);
     int b = openRawDevice(line.path(END_B));
-    PipePeer peer({{"sh", "-c", "printf 'last\\006'; exit 3"}, "", line.path(END_A), 0, ""});
+    PipePeer peer(PipePeer::relayed({"sh", "-c", "printf 'last\\006'; exit 3"}, line.path(END_A), 0));
     ASSERT_EQ(peer.start(), 0);
     EXPECT_EQ(peer.wait(5000), 3);
     std::vector<std::uint8_t> expect = {'l', 'a', 's', 't', 6};
@@ -40,7 +40,7 @@ TEST(PipePeerPty, KillsAProgramThatOutlivesItsTimeLimit)
 {
     VirtualLine line(LineOptions{});
     ASSERT_EQ(line.start(), 0);
-    PipePeer peer({{"sleep", "30"}, "", line.path(END_A), 0, ""});
+    PipePeer peer(PipePeer::relayed({"sleep", "30"}, line.path(END_A), 0));
     ASSERT_EQ(peer.start(), 0);
     double start = nowSeconds();
     EXPECT_EQ(peer.wait(200), -1);

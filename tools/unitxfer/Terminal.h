@@ -1,0 +1,4 @@
+// Whether the tool's standard error is a terminal (for the progress line).
+#pragma once
+
+bool standardErrorIsTerminal();
