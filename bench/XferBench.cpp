@@ -1,0 +1,179 @@
+// xfer_bench: our XMODEM sender and lrzsz's sx, each sending to rx over the
+// virtual line paced at 57600 baud; wall time, payload rate, efficiency
+// against the wire limit and sender processor time.
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "CommLink.h"
+#include "PipePeer.h"
+#include "PortSettings.h"
+#include "PosixCommPort.h"
+#include "TransferStatus.h"
+#include "VirtualLine.h"
+#include "Xmodem1kTransfer.h"
+#include "XmodemTransfer.h"
+
+namespace {
+
+constexpr int kBaud = 57600;
+constexpr int kLimitMs = 600000;
+
+struct Figures {
+    bool ok = false;
+    double seconds = 0;
+    double cpuSeconds = 0;
+};
+
+double wallSeconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+double threadCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+double childCpuSeconds(const rusage& u)
+{
+    auto secs = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6; };
+    return secs(u.ru_utime) + secs(u.ru_stime);
+}
+
+// Waits (at most 5 s) until the sender on end B has set the line's rate
+// and begun, so that rx's first start request is not thrown away by the
+// sender's purge of its input and both senders are timed alike: from rx's
+// start to the sender's end.
+void waitForSender(const VirtualLine& line)
+{
+    for (int i = 0; i < 500 && line.speed(END_B) != kBaud; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
+PipePeer::Options rxOn(const VirtualLine& line, const std::string& dir)
+{
+    return PipePeer::relayed({"rx", "-X", "-c", "out.bin"}, line.path(END_A), kBaud, dir, dir + "/rx.log");
+}
+
+// Our engine on end B, in a thread of its own, to rx on end A.
+Figures oursToRx(VirtualLine& line, const std::string& dir, bool oneK)
+{
+    Figures f;
+    PipePeer rx(rxOn(line, dir));
+    int result = -1;
+    std::atomic<double> rxStart{0};
+    std::string path = line.path(END_B);
+    std::string file = dir + "/in.bin";
+    std::thread sender([&] {
+        double cpu0 = threadCpuSeconds();
+        {
+            PosixCommPort port(path, 16384, 16384);
+            CommLink link(&port);
+            PortSettings settings(&link);
+            settings.setBaudRate(kBaud);
+            TransferStatus status;
+            if (oneK) {
+                Xmodem1kTransfer transfer(&link, &status);
+                result = transfer.sendFile(file.c_str());
+            } else {
+                XmodemTransfer transfer(&link, &status);
+                result = transfer.sendFile(file.c_str());
+            }
+            f.seconds = wallSeconds() - rxStart.load();
+            settings.restore();
+        }
+        f.cpuSeconds = threadCpuSeconds() - cpu0;
+    });
+    waitForSender(line);
+    rxStart = wallSeconds();
+    int started = rx.start();
+    sender.join();
+    f.ok = started == 0 && result == 0 && rx.wait(kLimitMs) == 0;
+    return f;
+}
+
+// sx on end B to rx on end A.
+Figures sxToRx(VirtualLine& line, const std::string& dir, bool oneK)
+{
+    Figures f;
+    PipePeer rx(rxOn(line, dir));
+    std::vector<std::string> args = {"sx", "-X"};
+    if (oneK)
+        args.push_back("-k");
+    args.push_back("in.bin");
+    PipePeer sx(PipePeer::relayed(args, line.path(END_B), kBaud, dir, dir + "/sx.log"));
+    if (sx.start() != 0)
+        return f;
+    waitForSender(line);
+    double t0 = wallSeconds();
+    if (rx.start() != 0)
+        return f;
+    int sxStatus = sx.wait(kLimitMs);
+    f.seconds = wallSeconds() - t0;
+    f.cpuSeconds = childCpuSeconds(sx.usage());
+    f.ok = sxStatus == 0 && rx.wait(kLimitMs) == 0;
+    return f;
+}
+
+// Runs one sender to rx on a fresh paced line.
+template <typename Sender>
+Figures onPacedLine(const std::string& dir, bool oneK, Sender sender)
+{
+    LineOptions o;
+    o.aToB.baud = kBaud;
+    o.bToA.baud = kBaud;
+    o.timeLimitMs = kLimitMs;
+    VirtualLine line(o);
+    std::filesystem::remove(dir + "/out.bin");
+    if (line.start() != 0)
+        return Figures{};
+    return sender(line, dir, oneK);
+}
+
+void print(const char* who, std::size_t size, const char* blocks, const Figures& f)
+{
+    double rate = f.seconds > 0 ? static_cast<double>(size) / f.seconds : 0;
+    double wire = kBaud / 10.0;
+    std::printf("%-5s %7zu bytes, %4s blocks: %s %7.2f s  %7.0f B/s  efficiency %5.1f %%  CPU %.3f s\n",
+                who, size, blocks, f.ok ? "ok    " : "FAILED", f.seconds, rate, 100.0 * rate / wire,
+                f.cpuSeconds);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main()
+{
+    std::string dir = (std::filesystem::temp_directory_path() / ("xfer-bench-" + std::to_string(getpid()))).string();
+    std::filesystem::create_directories(dir);
+    std::printf("virtual line paced at %d baud: wire limit %d bytes/s\n", kBaud, kBaud / 10);
+    struct Case {
+        std::size_t size;
+        bool oneK;
+    };
+    for (Case c : {Case{262144, true}, Case{65536, false}}) {
+        std::vector<char> data(c.size);
+        unsigned x = 12345;
+        for (char& b : data) {
+            x = x * 1103515245u + 12345u;
+            b = static_cast<char>(x >> 23);
+        }
+        std::ofstream(dir + "/in.bin", std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
+        const char* blocks = c.oneK ? "1K" : "128";
+        print("ours", c.size, blocks, onPacedLine(dir, c.oneK, oursToRx));
+        print("sx", c.size, blocks, onPacedLine(dir, c.oneK, sxToRx));
+    }
+    std::filesystem::remove_all(dir);
+    return 0;
+}
