@@ -136,6 +136,22 @@ UnitEnd VirtualUnit::run(CommLink& link, StartRequestClock& clock, const std::at
     return UnitEnd::Stopped;
 }
 
+UnitEnd VirtualUnit::playDead(CommLink& link, const std::atomic<bool>& stop)
+{
+    std::uint32_t lastHeard = link.tickMs();
+    while (!stop.load()) {
+        int ch = link.readChar(50);
+        if (ch >= 0)
+            lastHeard = link.tickMs();
+        else if (ch != COMM_NO_CHARACTER)
+            return UnitEnd::LineLost;
+        else if (behaviour.idleLimitMs > 0 &&
+                 !tickBefore(link.tickMs(), lastHeard + static_cast<std::uint32_t>(behaviour.idleLimitMs)))
+            return UnitEnd::IdleLimit;
+    }
+    return UnitEnd::Stopped;
+}
+
 void VirtualUnit::receiveUpload(CommLink& link, StartRequestClock& clock, const std::atomic<bool>& stop)
 {
     const int number = ++state.uploads;

@@ -25,7 +25,7 @@ struct UnitBehaviour {
 
 enum class UnitEnd {
     Stopped,     // the stop flag was raised
-    PowerCut,    // the power-cut fault struck
+    PowerCut,    // the power-cut fault struck (the line is still there)
     IdleLimit,   // nothing arrived for idleLimitMs
     LineLost,    // the line went away under the unit
 };
@@ -49,6 +49,11 @@ public:
     // clock (the unit speeds it up while it waits for an upload). Runs on
     // the calling thread; stop may be raised from any thread.
     UnitEnd run(CommLink& link, StartRequestClock& clock, const std::atomic<bool>& stop);
+
+    // After a power cut: the line stays, the unit is dead. Reads and drops
+    // whatever arrives until stop becomes true or nothing has arrived for
+    // the idle limit; returns Stopped or IdleLimit.
+    UnitEnd playDead(CommLink& link, const std::atomic<bool>& stop);
 
     int commandsCarriedOut() const { return commands; }
 

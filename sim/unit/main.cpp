@@ -86,7 +86,8 @@ int main(int argc, char** argv)
     app.add_option("--calibration", calibrationPath,
                    "Factory calibration image instead of the generated one");
     app.add_option("--power-cut-after", behaviour.powerCutAfter,
-                   "Fault: die (dump state, exit 3) after carrying out this many commands")
+                   "Fault: power cut after carrying out this many commands: dump the state, "
+                   "then stay silent until interrupted (exit status 3)")
         ->check(CLI::NonNegativeNumber);
     app.add_option("--cancel-uploads", behaviour.cancelUploads,
                    "Fault: cancel the first K uploads after their first block")
@@ -190,17 +191,32 @@ int main(int argc, char** argv)
     std::signal(SIGTERM, onSignal);
     VirtualUnit virtualUnit(state, behaviour, transcript);
     UnitEnd end = virtualUnit.run(link, clock, stopRequested);
-    transcript.record("stop", {{"reason", unitEndText(end)}});
-    std::printf("unitsim: %s after %d commands\n", unitEndText(end), virtualUnit.commandsCarriedOut());
-
-    int status = end == UnitEnd::PowerCut ? kExitPowerCut : end == UnitEnd::LineLost ? kExitError : kExitOk;
-    if (!stateDir.empty()) {
-        if (saveState(stateDir, state, error))
+    int status = end == UnitEnd::LineLost ? kExitError : kExitOk;
+    auto dump = [&] {
+        if (stateDir.empty())
+            return;
+        if (saveState(stateDir, state, error)) {
             std::printf("unitsim: state dumped into %s\n", stateDir.c_str());
-        else {
+        } else {
             std::fprintf(stderr, "unitsim: %s\n", error.c_str());
             status = kExitError;
         }
+    };
+    if (end == UnitEnd::PowerCut) {
+        // The state is dumped at the moment of the cut; the line stays, as a
+        // serial cable does, and the host meets a silent unit.
+        status = kExitPowerCut;
+        dump();
+        std::printf("unitsim: power cut after %d commands; silent until interrupted\n",
+                    virtualUnit.commandsCarriedOut());
+        std::fflush(stdout);
+        end = virtualUnit.playDead(link, stopRequested);
+        transcript.record("stop", {{"reason", std::string("power cut, then ") + unitEndText(end)}});
+    } else {
+        transcript.record("stop", {{"reason", unitEndText(end)}});
+        std::printf("unitsim: %s after %d commands\n", unitEndText(end),
+                    virtualUnit.commandsCarriedOut());
+        dump();
     }
     std::fflush(stdout);
     line.stop();

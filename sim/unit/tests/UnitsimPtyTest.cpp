@@ -194,8 +194,17 @@ TEST(UnitsimPty, PowerCutDumpsStateAndANewUnitResumesFromIt)
         unit.send("getuid");
         unit.readReply();
         EXPECT_EQ(upload(unit, dir.file("fw.bin"), false), 0);
-        EXPECT_EQ(unit.waitExit(5000), 3);
-        EXPECT_EQ(unit.events().back().value("reason", ""), "power cut");
+        EXPECT_NE(unit.readReply().find("btx OK"), std::string::npos);
+        // Dead, not gone: the state is dumped and the line stays silent.
+        ASSERT_TRUE(unit.waitForEvents("fault", 1, 3000));
+        for (int i = 0; i < 300 && unit.output().find("silent until") == std::string::npos; ++i)
+            unit.readFor(10);
+        EXPECT_TRUE(stateExists(state));
+        unit.send("");
+        EXPECT_EQ(unit.readFor(300), "");
+        unit.closeHost();
+        EXPECT_EQ(unit.stop(), 3);
+        EXPECT_EQ(unit.events().back().value("reason", ""), "power cut, then stopped");
     }
     UnitsimProcess again(dir.path(), {"--no-pacing", "--state", state, "--version", "1.0"});
     ASSERT_TRUE(again.started()) << again.output();
