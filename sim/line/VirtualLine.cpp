@@ -226,12 +226,11 @@ LineEndReason VirtualLine::loop()
     std::int64_t lastSpeedPollNs = startNs;
     std::int64_t endingSinceNs = -1;  // set once an end has been closed
     LineEndReason result = LineEndReason::Running;
-    refreshSpeed(END_A);
-    refreshSpeed(END_B);
-    if (options.onSpeed) {
-        // Report both ends once, even when their speed was already known.
-        options.onSpeed(END_A, speeds[END_A].load());
-        options.onSpeed(END_B, speeds[END_B].load());
+    // Report both ends once at the start, then at every change.
+    for (int e = 0; e < 2; ++e) {
+        speeds[e] = ends[e].currentBaud();
+        if (options.onSpeed)
+            options.onSpeed(e, speeds[e].load());
     }
 
     while (result == LineEndReason::Running) {

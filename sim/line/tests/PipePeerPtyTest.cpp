@@ -1,6 +1,7 @@
 // A child program joined to an end of the virtual line through pipes.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <unistd.h>
 
 #include "PipePeer.h"
@@ -45,4 +46,41 @@ TEST(PipePeerPty, KillsAProgramThatOutlivesItsTimeLimit)
     double start = nowSeconds();
     EXPECT_EQ(peer.wait(200), -1);
     EXPECT_LT(nowSeconds() - start, 3.0);
+}
+
+TEST(VirtualLineProgram, PrintsBothPathsCarriesBytesAndEndsWhenAnEndCloses)
+{
+    std::string out = "/tmp/virtualline-test-" + std::to_string(getpid()) + ".txt";
+    PipePeer::Options o;
+    o.argv = {VIRTUALLINE_PATH, "--ab", "corrupt=1", "--ab", "mask=0x20", "--time-limit-ms", "20000"};
+    o.stdoutPath = out;
+    PipePeer program(o);
+    ASSERT_EQ(program.start(), 0);
+    std::string a, b;
+    for (int i = 0; i < 300 && b.empty(); ++i) {
+        usleep(10'000);
+        std::FILE* f = std::fopen(out.c_str(), "r");
+        char pathA[128] = "", pathB[128] = "";
+        if (f && std::fscanf(f, "A %127s B %127s", pathA, pathB) == 2) {
+            a = pathA;
+            b = pathB;
+        }
+        if (f)
+            std::fclose(f);
+    }
+    ASSERT_FALSE(b.empty());
+    int fa = openRawDevice(a);
+    int fb = openRawDevice(b);
+    ASSERT_TRUE(writeAllTo(fa, {'a', 'b', 'c'}));
+    EXPECT_EQ(readUpTo(fb, 3, 3000), (std::vector<std::uint8_t>{'a', 'B', 'c'}));
+    ::close(fa);
+    EXPECT_EQ(program.wait(5000), 0);
+    ::close(fb);
+    std::remove(out.c_str());
+
+    PipePeer::Options bad;
+    bad.argv = {VIRTUALLINE_PATH, "--ba", "drop=x"};
+    PipePeer refused(bad);
+    ASSERT_EQ(refused.start(), 0);
+    EXPECT_EQ(refused.wait(5000), 2);
 }
