@@ -114,7 +114,7 @@ public:
 
     std::string_view name() const { return name_; }
     std::span<const FieldSpec> fields() const { return fields_; }
-    const FieldSpec& spec(FieldId id) const { return fields_[id]; }
+    const FieldSpec& fieldSpec(FieldId id) const { return fields_[id]; }
     // Byte offset of the field from the start of the record.
     std::size_t offsetOf(FieldId id) const { return offsets_[id]; }
     // Position of the field's first element among a record's stored values.

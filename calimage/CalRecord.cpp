@@ -22,7 +22,7 @@ CalRecord::CalRecord(const Layout& layout) : layout_(&layout), values_(layout.va
 
 std::size_t CalRecord::index(FieldId f, std::size_t i) const
 {
-    if (f >= layout_->fields().size() || i >= layout_->spec(f).count()) {
+    if (f >= layout_->fields().size() || i >= layout_->fieldSpec(f).count()) {
         std::abort();
     }
     return layout_->firstValue(f) + i;
@@ -30,7 +30,7 @@ std::size_t CalRecord::index(FieldId f, std::size_t i) const
 
 void CalRecord::setBits(FieldId f, std::size_t i, std::uint32_t v)
 {
-    values_[index(f, i)] = v & typeMask(layout_->spec(f).type);
+    values_[index(f, i)] = v & typeMask(layout_->fieldSpec(f).type);
 }
 
 float CalRecord::f32(FieldId f, std::size_t i) const
@@ -45,13 +45,13 @@ void CalRecord::setF32(FieldId f, std::size_t i, float v)
 
 std::span<const std::uint32_t> CalRecord::values(FieldId f) const
 {
-    const std::size_t n = layout_->spec(f).count();
+    const std::size_t n = layout_->fieldSpec(f).count();
     return std::span<const std::uint32_t>(values_).subspan(n == 0 ? 0 : index(f, 0), n);
 }
 
 std::span<std::uint32_t> CalRecord::values(FieldId f)
 {
-    const std::size_t n = layout_->spec(f).count();
+    const std::size_t n = layout_->fieldSpec(f).count();
     return std::span<std::uint32_t>(values_).subspan(n == 0 ? 0 : index(f, 0), n);
 }
 
@@ -59,7 +59,7 @@ void readFields(ByteReader& in, CalRecord& rec, FieldId first, FieldId last,
                 const std::function<void(std::size_t)>& afterField)
 {
     for (FieldId f = first; f < last; ++f) {
-        const FieldType type = rec.layout().spec(f).type;
+        const FieldType type = rec.layout().fieldSpec(f).type;
         if (type == FieldType::Fill) {
             in.u8();
         }
@@ -99,7 +99,7 @@ void writeFields(ByteWriter& out, const CalRecord& rec, FieldId first, FieldId l
                  const std::function<void(std::size_t)>& afterField)
 {
     for (FieldId f = first; f < last; ++f) {
-        const FieldType type = rec.layout().spec(f).type;
+        const FieldType type = rec.layout().fieldSpec(f).type;
         if (type == FieldType::Fill) {
             out.u8(0);
         }

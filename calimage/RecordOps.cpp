@@ -19,8 +19,8 @@ void copyField(const CalRecord& from, CalRecord& to, std::string_view name)
 {
     const FieldId src = requireByName(from.layout(), name);
     const FieldId dst = requireByName(to.layout(), name);
-    const FieldSpec& a = from.layout().spec(src);
-    const FieldSpec& b = to.layout().spec(dst);
+    const FieldSpec& a = from.layout().fieldSpec(src);
+    const FieldSpec& b = to.layout().fieldSpec(dst);
     if (a.type != b.type || a.dims != b.dims) {
         std::abort();
     }
@@ -44,8 +44,8 @@ void copyFields(const CalRecord& from, CalRecord& to, std::span<const FieldSpec>
 
 void resizeField(const CalRecord& from, FieldId fromId, CalRecord& to, FieldId toId, Extend extend)
 {
-    const FieldSpec& src = from.layout().spec(fromId);
-    const FieldSpec& dst = to.layout().spec(toId);
+    const FieldSpec& src = from.layout().fieldSpec(fromId);
+    const FieldSpec& dst = to.layout().fieldSpec(toId);
     if (src.type != dst.type) {
         std::abort();
     }

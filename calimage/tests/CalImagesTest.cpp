@@ -20,8 +20,8 @@ std::vector<std::uint8_t> slice(const std::vector<std::uint8_t>& b, std::size_t 
 bool allBitsSet(const CalRecord& rec)
 {
     for (FieldId f = 0; f < rec.layout().fields().size(); ++f) {
-        const std::uint32_t mask = fieldTypeSize(rec.layout().spec(f).type) == 1   ? 0xFFu
-                                   : fieldTypeSize(rec.layout().spec(f).type) == 2 ? 0xFFFFu
+        const std::uint32_t mask = fieldTypeSize(rec.layout().fieldSpec(f).type) == 1   ? 0xFFu
+                                   : fieldTypeSize(rec.layout().fieldSpec(f).type) == 2 ? 0xFFFFu
                                                                                    : 0xFFFFFFFFu;
         for (const std::uint32_t v : rec.values(f)) {
             if (v != mask) {

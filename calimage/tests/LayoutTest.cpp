@@ -181,10 +181,10 @@ void expectLayout(const Layout& layout, const std::vector<Expected>& expected, s
     for (std::size_t i = 0; i < expected.size(); ++i) {
         const Expected& e = expected[i];
         SCOPED_TRACE(std::string(e.name));
-        EXPECT_EQ(layout.spec(i).name, e.name);
+        EXPECT_EQ(layout.fieldSpec(i).name, e.name);
         EXPECT_EQ(layout.offsetOf(i), e.offset);
-        EXPECT_EQ(layout.spec(i).type, e.type);
-        EXPECT_EQ(layout.spec(i).count(), e.count);
+        EXPECT_EQ(layout.fieldSpec(i).type, e.type);
+        EXPECT_EQ(layout.fieldSpec(i).count(), e.count);
         EXPECT_EQ(layout.find(e.name), i);
     }
     EXPECT_EQ(layout.byteSize(), size);
@@ -215,12 +215,12 @@ TEST(Layouts, HeadersMatchTheDocumentedOffsets)
 
 TEST(Layouts, ElementIndicesAreRowMajorLastIndexFastest)
 {
-    const FieldSpec& s3 = kestrinSetLayout().spec(kestrinField("rf_s3"));
+    const FieldSpec& s3 = kestrinSetLayout().fieldSpec(kestrinField("rf_s3"));
     EXPECT_EQ(s3.at(0, 0, 4), 4u);
     EXPECT_EQ(s3.at(0, 1, 0), 10u);
     EXPECT_EQ(s3.at(1, 0, 0), 1790u);
     EXPECT_EQ(s3.at(3, 178, 9), 7159u);
-    const FieldSpec& s8 = kestrinSetLayout().spec(kestrinField("rf_s8"));
+    const FieldSpec& s8 = kestrinSetLayout().fieldSpec(kestrinField("rf_s8"));
     EXPECT_EQ(s8.at(1, 0), 119u);
     EXPECT_EQ(layoutByteSize(callayout::kKestrinSetFields), 128838u);
 }

@@ -27,7 +27,7 @@ CalRecord numbered(const Layout& layout)
     CalRecord rec(layout);
     std::uint32_t n = 1;
     for (FieldId f = 0; f < layout.fields().size(); ++f) {
-        for (std::size_t i = 0; i < layout.spec(f).count(); ++i) {
+        for (std::size_t i = 0; i < layout.fieldSpec(f).count(); ++i) {
             rec.setBits(f, i, n++);
         }
     }
@@ -51,8 +51,8 @@ TEST(RecordOps, ResizeFillsTheLongerDimensionsWithZeroOrTheLastEntry)
     const CalRecord from = numbered(small());
     const FieldId fromGrid = small().find("grid");
     const FieldId toGrid = large().find("grid");
-    const FieldSpec& src = small().spec(fromGrid);
-    const FieldSpec& dst = large().spec(toGrid);
+    const FieldSpec& src = small().fieldSpec(fromGrid);
+    const FieldSpec& dst = large().fieldSpec(toGrid);
 
     CalRecord zero(large());
     resizeField(from, fromGrid, zero, toGrid, Extend::Zero);

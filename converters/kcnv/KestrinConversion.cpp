@@ -28,8 +28,8 @@ void putBuiltins(CalRecord& out)
     }
     const FieldId gridA = oldVelmoraField("rf_grid_a");
     const FieldId gridB = oldVelmoraField("rf_grid_b");
-    const FieldSpec& a = out.layout().spec(gridA);
-    const FieldSpec& b = out.layout().spec(gridB);
+    const FieldSpec& a = out.layout().fieldSpec(gridA);
+    const FieldSpec& b = out.layout().fieldSpec(gridB);
     for (std::size_t j = 0; j < 33; ++j) {
         for (std::size_t i = 0; i < 17; ++i) {
             out.setF32(gridA, a.at(i, j), kGridA[j][i]);
@@ -56,8 +56,8 @@ void reshapeTables(const CalRecord& in, CalRecord& out)
     // rf_s3 keeps column 4 of each of the 179 rows; entries 179-221 stay 0.
     const FieldId s3In = kestrinField("rf_s3");
     const FieldId s3Out = oldVelmoraField("rf_s3");
-    const FieldSpec& s3InSpec = in.layout().spec(s3In);
-    const FieldSpec& s3OutSpec = out.layout().spec(s3Out);
+    const FieldSpec& s3InSpec = in.layout().fieldSpec(s3In);
+    const FieldSpec& s3OutSpec = out.layout().fieldSpec(s3Out);
     for (std::size_t block = 0; block < 4; ++block) {
         for (std::size_t m = 0; m < kFlatRows; ++m) {
             out.setBits(s3Out, s3OutSpec.at(block, m), in.bits(s3In, s3InSpec.at(block, m, kFlatColumn)));
@@ -66,8 +66,8 @@ void reshapeTables(const CalRecord& in, CalRecord& out)
 
     const FieldId pairsIn = kestrinField("rf_pairs");
     const FieldId pairsOut = oldVelmoraField("rf_pairs");
-    const FieldSpec& pInSpec = in.layout().spec(pairsIn);
-    const FieldSpec& pOutSpec = out.layout().spec(pairsOut);
+    const FieldSpec& pInSpec = in.layout().fieldSpec(pairsIn);
+    const FieldSpec& pOutSpec = out.layout().fieldSpec(pairsOut);
     for (std::size_t block = 0; block < 4; ++block) {
         for (std::size_t p = 0; p < 18; ++p) {
             for (std::size_t e = 0; e < 2; ++e) {
@@ -83,8 +83,8 @@ void computeCalAdj(const CalRecord& in, CalRecord& out)
     const FieldId flatM = kestrinField("flat_m");
     const FieldId flatB = kestrinField("flat_b");
     const FieldId adj = oldVelmoraField("CalAdj_dB");
-    const FieldSpec& flatSpec = in.layout().spec(flatM);
-    const FieldSpec& adjSpec = out.layout().spec(adj);
+    const FieldSpec& flatSpec = in.layout().fieldSpec(flatM);
+    const FieldSpec& adjSpec = out.layout().fieldSpec(adj);
     for (std::size_t block = 0; block < 4; ++block) {
         for (std::size_t m = 0; m < kFlatRows; ++m) {
             const std::size_t at = flatSpec.at(block, m, kFlatColumn);

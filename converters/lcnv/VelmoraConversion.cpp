@@ -16,7 +16,7 @@ CalRecord convertOldVelmoraSet(const CalRecord& old)
 
     const FieldId s10 = oldVelmoraField("rf_s10");
     const FieldId avg = velmoraField("rf_avg");
-    const FieldSpec& s10Spec = old.layout().spec(s10);
+    const FieldSpec& s10Spec = old.layout().fieldSpec(s10);
     for (std::size_t k = 0; k < 4096; ++k) {
         std::int32_t sum = 0;
         for (std::size_t row = 0; row < 4; ++row) {

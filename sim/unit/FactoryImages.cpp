@@ -74,7 +74,7 @@ void fillSet(CalRecord& set, SeededRandom& random, std::uint32_t ateSerial, std:
 {
     const Layout& layout = set.layout();
     for (FieldId f = 0; f < layout.fields().size(); ++f) {
-        const FieldSpec& spec = layout.spec(f);
+        const FieldSpec& spec = layout.fieldSpec(f);
         const std::size_t n = spec.count();
         const std::size_t row = spec.dims[2];
         for (std::size_t i = 0; i < n; ++i) {

@@ -18,7 +18,7 @@ void fillRandom(CalRecord& rec, std::uint32_t seed)
 {
     std::mt19937 gen(seed);
     for (FieldId f = 0; f < rec.layout().fields().size(); ++f) {
-        for (std::size_t i = 0; i < rec.layout().spec(f).count(); ++i) {
+        for (std::size_t i = 0; i < rec.layout().fieldSpec(f).count(); ++i) {
             rec.setBits(f, i, gen());
         }
     }

@@ -35,8 +35,8 @@ protected:
     const CalRecord& in = randomRun().input.sets[0];
     const CalRecord& out = randomRun().output.sets[0];
 
-    const FieldSpec& inSpec(FieldId f) const { return in.layout().spec(f); }
-    const FieldSpec& outSpec(FieldId f) const { return out.layout().spec(f); }
+    const FieldSpec& inSpec(FieldId f) const { return in.layout().fieldSpec(f); }
+    const FieldSpec& outSpec(FieldId f) const { return out.layout().fieldSpec(f); }
 };
 } // namespace
 
@@ -213,14 +213,14 @@ TEST(KcnvCalAdj, WorkedExamples)
     };
     KestrinImage image = randomKestrin(0);
     CalRecord& set = image.sets[0];
-    const FieldSpec& flat = set.layout().spec(kestrinField("flat_m"));
+    const FieldSpec& flat = set.layout().fieldSpec(kestrinField("flat_m"));
     for (std::size_t k = 0; k < std::size(examples); ++k) {
         set.setBits(kestrinField("flat_m"), flat.at(2, k, 4), examples[k].m);
         set.setI16(kestrinField("flat_b"), flat.at(2, k, 4), examples[k].b);
     }
     const Converted run = convert(image);
     const CalRecord& out = run.output.sets[0];
-    const FieldSpec& adj = out.layout().spec(oldVelmoraField("CalAdj_dB"));
+    const FieldSpec& adj = out.layout().fieldSpec(oldVelmoraField("CalAdj_dB"));
     for (std::size_t k = 0; k < std::size(examples); ++k) {
         EXPECT_EQ(out.i16(oldVelmoraField("CalAdj_dB"), adj.at(2, k)), examples[k].db) << k;
     }

@@ -33,7 +33,7 @@ TEST(LcnvConversion, CopiesEverySharedFieldBitForBit)
     }
     EXPECT_EQ(copied, velmoraSetLayout().fields().size() - 1);
 
-    const FieldSpec& s10 = in.layout().spec(oldVelmoraField("rf_s10"));
+    const FieldSpec& s10 = in.layout().fieldSpec(oldVelmoraField("rf_s10"));
     for (std::size_t k = 0; k < 4096; ++k) {
         std::int32_t sum = 0;
         for (std::size_t row = 0; row < 4; ++row) {
@@ -59,7 +59,7 @@ TEST(LcnvConversion, RfAvgTruncatesTowardZero)
     };
     OldVelmoraImage image = randomImage(oldVelmoraSetLayout(), 0);
     CalRecord& set = image.sets[0];
-    const FieldSpec& s10 = set.layout().spec(oldVelmoraField("rf_s10"));
+    const FieldSpec& s10 = set.layout().fieldSpec(oldVelmoraField("rf_s10"));
     for (std::size_t k = 0; k < std::size(examples); ++k) {
         for (std::size_t row = 0; row < 4; ++row) {
             set.setI16(oldVelmoraField("rf_s10"), s10.at(row, 1000 + k), examples[k].v[row]);

@@ -49,17 +49,17 @@ TEST(FactoryCalibration, PlausibleRepeatableTablesPerSerial)
         const Layout& layout = set.layout();
         // Every float is finite and of an instrument's order of magnitude.
         for (FieldId f = 0; f < layout.fields().size(); ++f) {
-            if (layout.spec(f).type != FieldType::F32)
+            if (layout.fieldSpec(f).type != FieldType::F32)
                 continue;
-            for (std::size_t i = 0; i < layout.spec(f).count(); ++i) {
+            for (std::size_t i = 0; i < layout.fieldSpec(f).count(); ++i) {
                 float v = set.f32(f, i);
-                EXPECT_TRUE(std::isfinite(v) && std::fabs(v) < 1e5) << layout.spec(f).name;
+                EXPECT_TRUE(std::isfinite(v) && std::fabs(v) < 1e5) << layout.fieldSpec(f).name;
             }
         }
         FieldId loRes = layout.find("ate_lo_res");
         EXPECT_NEAR(set.f32(loRes, 0), 10.0f, 0.1f);
         FieldId points = layout.find("rf_points");
-        for (std::size_t i = 1; i < layout.spec(points).count(); ++i)
+        for (std::size_t i = 1; i < layout.fieldSpec(points).count(); ++i)
             EXPECT_GT(set.f32(points, i), set.f32(points, i - 1));
         EXPECT_NE(set, image.sets[1]);
     }
