@@ -51,7 +51,9 @@ struct LineOptions {
     DirectionOptions bToA;
     // Bytes are lost, as a UART loses them to framing errors, when the
     // speed the sending end had set when it wrote a byte differs from the
-    // speed the receiving end has set when the byte arrives.
+    // speed the receiving end has set when the byte arrives. The line sees
+    // a speed only when it looks; a speed changed within a moment of the
+    // byte may count as either (VirtualLine.cpp tells how).
     bool speedMatch = false;
     // Keep a slave descriptor of each end open inside the line, so that a
     // client may close its end and open it again (data written meanwhile

@@ -49,7 +49,7 @@ std::int64_t LineShaper::place(std::int64_t nowNs)
     return wireFreeNs + latencyNs;
 }
 
-void LineShaper::push(const std::uint8_t* bytes, std::size_t n, std::int64_t nowNs, int senderBaud)
+void LineShaper::push(const std::uint8_t* bytes, std::size_t n, std::int64_t nowNs, BaudWindow sender)
 {
     for (std::size_t i = 0; i < n; ++i) {
         std::uint64_t index = nextIndex++;
@@ -77,9 +77,9 @@ void LineShaper::push(const std::uint8_t* bytes, std::size_t n, std::int64_t now
             value ^= options.corruptMask;
             ++counters.corrupted;
         }
-        wire.push_back(WireByte{due, senderBaud, value});
+        wire.push_back(WireByte{due, sender, value});
         if (options.duplicate.count(index)) {
-            wire.push_back(WireByte{place(nowNs), senderBaud, value});
+            wire.push_back(WireByte{place(nowNs), sender, value});
             ++counters.duplicated;
         }
     }

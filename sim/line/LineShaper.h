@@ -20,11 +20,26 @@ struct DirectionStats {
     std::uint64_t stalls = 0;        // stalls that took effect
 };
 
-// A byte on the wire: when it reaches the receiving end, and the speed the
-// sending end had set when it was written.
+// The speeds an end was seen to have at the start and at the end of a
+// stretch of time. When the end changed its speed at most once in that
+// stretch, the speed it had at any moment of it is one of the two.
+struct BaudWindow {
+    int before = 0;
+    int after = 0;
+    // True when the two ends may have had the same speed at some moment
+    // of their stretches.
+    bool mayMatch(const BaudWindow& other) const
+    {
+        return before == other.before || before == other.after || after == other.before ||
+               after == other.after;
+    }
+};
+
+// A byte on the wire: when it reaches the receiving end, and the speeds the
+// sending end was seen to have around the moment it was written.
 struct WireByte {
     std::int64_t dueNs = 0;
-    int senderBaud = 0;
+    BaudWindow sender;
     std::uint8_t value = 0;
 };
 
@@ -40,7 +55,7 @@ public:
     explicit LineShaper(const DirectionOptions& options);
 
     // Puts n bytes written at nowNs on the wire. nowNs must not go back.
-    void push(const std::uint8_t* bytes, std::size_t n, std::int64_t nowNs, int senderBaud = 0);
+    void push(const std::uint8_t* bytes, std::size_t n, std::int64_t nowNs, BaudWindow sender = {});
     // Moves the bytes due at or before nowNs, in order, to out (appended).
     void takeDue(std::int64_t nowNs, std::vector<WireByte>& out);
     // Moves every byte still on the wire to out, due or not.

@@ -148,6 +148,36 @@ void VirtualLine::refreshSpeed(int end)
         options.onSpeed(end, baud);
 }
 
+// Speed matching. A termios change makes no event on the master, so the
+// line cannot tell when a client changed its speed, only what the speed
+// is when it looks. It looks at each end just before it blocks in poll
+// and again when it reads an end's bytes (or hands bytes to an end); a
+// byte was written (or arrives) between the two looks, so the speed in
+// force then is one of the two, unless the client changed it twice in
+// that short stretch. A byte is lost only when the sender's speed differs
+// from the receiver's at every pair of looks.
+//
+// Judging by either look rather than the later one keeps the byte a
+// client writes just before it changes its speed: a host that writes its
+// last byte and then closes its port (which puts the old speed back) must
+// not lose that byte. A client that sets a wrong speed and writes at once
+// may thus get a byte through, but only when the speed was set after the
+// line last went to sleep (within a speed poll); a speed set before that
+// is seen by both looks and its bytes are lost. A reply to such a byte
+// comes at least one poll later and is judged at the wrong speed alone, so
+// no exchange ever completes at a wrong speed.
+void VirtualLine::sampleSpeedsBeforePoll()
+{
+    for (int e = 0; e < 2; ++e) {
+        refreshSpeed(e);
+        polledBaud[e] = speeds[e].load();
+        // Bytes left unread (the line pushed back) may be older than this
+        // poll: keep the look from before they were written.
+        if (readToEmpty[e])
+            unreadSinceBaud[e] = polledBaud[e];
+    }
+}
+
 // Reads what end wrote into its direction. False when the read failed for
 // a reason other than "nothing more now" or a hang-up.
 bool VirtualLine::readEnd(int end, std::int64_t nowNs)
@@ -155,21 +185,24 @@ bool VirtualLine::readEnd(int end, std::int64_t nowNs)
     std::uint8_t buf[4096];
     for (;;) {
         std::size_t room = kMaxBacklog - std::min(kMaxBacklog, shapers[end].backlog() + outBuffers[end].size());
-        if (room == 0 && !endClosed[end])
+        if (room == 0 && !endClosed[end]) {
+            readToEmpty[end] = false;
             return true;
+        }
         ssize_t n = ::read(ends[end].masterFd(), buf, endClosed[end] ? sizeof buf : std::min(room, sizeof buf));
         if (n > 0) {
-            // The speed now is the speed the client had when it wrote,
-            // unless it changed it in the moment between.
             refreshSpeed(end);
-            shapers[end].push(buf, static_cast<std::size_t>(n), nowNs, speeds[end].load());
+            shapers[end].push(buf, static_cast<std::size_t>(n), nowNs,
+                              BaudWindow{unreadSinceBaud[end], speeds[end].load()});
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
         // EAGAIN: all read; EIO: the slave is closed and drained.
-        if (n == 0 || errno == EAGAIN || errno == EIO)
+        if (n == 0 || errno == EAGAIN || errno == EIO) {
+            readToEmpty[end] = true;
             return true;
+        }
         lastErrno = errno;
         return false;
     }
@@ -187,8 +220,9 @@ void VirtualLine::deliver(int direction, std::int64_t nowNs, bool all)
         return;
     if (options.speedMatch)
         refreshSpeed(receiver);
+    BaudWindow receiving{polledBaud[receiver], speeds[receiver].load()};
     for (const WireByte& b : dueBytes) {
-        if (options.speedMatch && b.senderBaud != speeds[receiver].load())
+        if (options.speedMatch && !b.sender.mayMatch(receiving))
             shapers[direction].countSpeedLoss();
         else if (!endClosed[receiver])
             outBuffers[direction].push_back(b.value);
@@ -223,12 +257,12 @@ LineEndReason VirtualLine::loop()
 {
     const std::int64_t startNs = monotonicNs();
     std::int64_t lastByteNs = startNs;
-    std::int64_t lastSpeedPollNs = startNs;
     std::int64_t endingSinceNs = -1;  // set once an end has been closed
     LineEndReason result = LineEndReason::Running;
     // Report both ends once at the start, then at every change.
     for (int e = 0; e < 2; ++e) {
         speeds[e] = ends[e].currentBaud();
+        polledBaud[e] = unreadSinceBaud[e] = speeds[e].load();
         if (options.onSpeed)
             options.onSpeed(e, speeds[e].load());
     }
@@ -288,13 +322,9 @@ LineEndReason VirtualLine::loop()
         wakeBy(shapers[1].nextDueNs());
         if (ending)
             wakeBy(std::min(endingSinceNs + kDrainLimitNs, now + kLingerPollNs));
-        // Termios changes make no event on the master: look now and then.
-        if (now - lastSpeedPollNs >= kSpeedPollNs) {
-            refreshSpeed(END_A);
-            refreshSpeed(END_B);
-            lastSpeedPollNs = now;
-        }
-        wakeBy(lastSpeedPollNs + kSpeedPollNs);
+        // Termios changes make no event on the master: look before every
+        // poll, and wake now and then to look again.
+        wakeBy(now + kSpeedPollNs);
 
         pollfd fds[3];
         fds[0] = {wakeRead, POLLIN, 0};
@@ -309,6 +339,7 @@ LineEndReason VirtualLine::loop()
             }
             fds[1 + e] = {endClosed[e] ? -1 : ends[e].masterFd(), events, 0};
         }
+        sampleSpeedsBeforePoll();
         timespec ts{};
         timespec* timeout = nullptr;
         if (deadline >= 0) {

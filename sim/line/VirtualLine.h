@@ -73,6 +73,7 @@ private:
     void deliver(int direction, std::int64_t nowNs, bool all);
     bool flushOut(int direction);
     void refreshSpeed(int end);
+    void sampleSpeedsBeforePoll();
     void publishStats();
 
     LineOptions options;
@@ -81,7 +82,14 @@ private:
     std::array<std::vector<std::uint8_t>, 2> outBuffers;  // delivered, not yet written
     std::array<bool, 2> endClosed{false, false};
     std::array<std::int64_t, 2> lastWriteNs{0, 0};
-    std::array<std::atomic<int>, 2> speeds{};
+    std::array<std::atomic<int>, 2> speeds{};  // each end's latest sample
+    // Each end's speed sampled just before the line last blocked in poll.
+    std::array<int, 2> polledBaud{0, 0};
+    // The sample taken before the poll during which the bytes still unread
+    // on an end's master began to be written: the last one taken while
+    // that end had been read to empty.
+    std::array<int, 2> unreadSinceBaud{0, 0};
+    std::array<bool, 2> readToEmpty{true, true};
     std::vector<WireByte> dueBytes;
     int wakeRead = -1;
     int wakeWrite = -1;

@@ -37,7 +37,7 @@ TEST(LineShaper, UnpacedBytesAreDueWhenWrittenPlusLatency)
     o.latencyUs = 1500;
     LineShaper s(o);
     auto data = counting(3);
-    s.push(data.data(), 3, 10 * kMs, 57600);
+    s.push(data.data(), 3, 10 * kMs, BaudWindow{38400, 57600});
     EXPECT_EQ(s.nextDueNs(), 10 * kMs + 1'500'000);
     std::vector<WireByte> out;
     s.takeDue(10 * kMs + 1'499'999, out);
@@ -45,7 +45,8 @@ TEST(LineShaper, UnpacedBytesAreDueWhenWrittenPlusLatency)
     s.takeDue(10 * kMs + 1'500'000, out);
     ASSERT_EQ(out.size(), 3u);
     EXPECT_EQ(values(out), data);
-    EXPECT_EQ(out[0].senderBaud, 57600);
+    EXPECT_EQ(out[0].sender.before, 38400);
+    EXPECT_EQ(out[2].sender.after, 57600);
     EXPECT_EQ(s.nextDueNs(), -1);
 }
 

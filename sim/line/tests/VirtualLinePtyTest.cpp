@@ -2,6 +2,8 @@
 // speed matching and how it ends.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <mutex>
 #include <numeric>
@@ -11,6 +13,10 @@
 #include "VirtualLine.h"
 
 namespace {
+
+// Longer than the line's speed poll: a speed set this long before a write
+// has been seen by the line before the write.
+constexpr useconds_t kSettleUs = 60'000;
 
 std::vector<std::uint8_t> counting(std::size_t n)
 {
@@ -130,6 +136,9 @@ TEST(VirtualLinePty, SpeedMatchLosesBytesUntilBothEndsAgree)
         seen.emplace_back(end, baud);
     };
     OpenLine l(o, 57600, 38400);
+    // Speeds set a moment before the bytes are written: the line has looked
+    // at them since (a change made just before a write may still pass).
+    usleep(kSettleUs);
     ASSERT_TRUE(writeAllTo(l.a, counting(20)));
     ASSERT_TRUE(writeAllTo(l.b, counting(20)));
     EXPECT_TRUE(readUpTo(l.b, 1, 300).empty());
@@ -148,6 +157,67 @@ TEST(VirtualLinePty, SpeedMatchLosesBytesUntilBothEndsAgree)
     std::lock_guard<std::mutex> lock(m);
     EXPECT_NE(std::find(seen.begin(), seen.end(), std::pair{int(END_B), 38400}), seen.end());
     EXPECT_EQ(seen.back(), (std::pair{int(END_B), 57600}));
+}
+
+// A host that writes its last byte and at once changes its speed (closing
+// its port puts the old speed back) wrote that byte at the speed it had.
+TEST(VirtualLinePty, SpeedMatchKeepsAByteWrittenJustBeforeASpeedChange)
+{
+    std::mutex m;
+    std::condition_variable cv;
+    bool armed = false, inside = false, released = false;
+    LineOptions o;
+    o.speedMatch = true;
+    // Holds the line's thread in its look at end A's new speed, so that
+    // the test can write and change the speed again before the line reads:
+    // the line then reads the byte only after the change, every time.
+    o.onSpeed = [&](int end, int baud) {
+        std::unique_lock<std::mutex> lock(m);
+        if (!armed || end != END_A || baud != 57600)
+            return;
+        armed = false;
+        inside = true;
+        cv.notify_all();
+        cv.wait_for(lock, std::chrono::seconds(2), [&] { return released; });
+    };
+    OpenLine l(o, 38400, 57600);
+    usleep(kSettleUs);
+    {
+        std::unique_lock<std::mutex> lock(m);
+        armed = true;
+    }
+    ASSERT_EQ(makeRaw(l.a, 57600), 0);
+    bool held;
+    {
+        std::unique_lock<std::mutex> lock(m);
+        held = cv.wait_for(lock, std::chrono::seconds(2), [&] { return inside; });
+    }
+    bool wrote = writeAllTo(l.a, {0xA5});
+    int changed = makeRaw(l.a, 38400);
+    {
+        std::lock_guard<std::mutex> lock(m);
+        released = true;
+        cv.notify_all();
+    }
+    ASSERT_TRUE(held);
+    ASSERT_TRUE(wrote);
+    ASSERT_EQ(changed, 0);
+    EXPECT_EQ(readUpTo(l.b, 1, 2000), std::vector<std::uint8_t>{0xA5});
+
+    // The same without holding the line, as a host does it.
+    for (std::uint8_t round = 0; round < 5; ++round) {
+        ASSERT_EQ(makeRaw(l.a, 57600), 0);
+        usleep(kSettleUs);
+        ASSERT_TRUE(writeAllTo(l.a, {round}));
+        ASSERT_EQ(makeRaw(l.a, 38400), 0);
+        EXPECT_EQ(readUpTo(l.b, 1, 2000), std::vector<std::uint8_t>{round});
+    }
+    // Written well after the change, a byte is lost again.
+    usleep(kSettleUs);
+    ASSERT_TRUE(writeAllTo(l.a, {0x77}));
+    EXPECT_TRUE(readUpTo(l.b, 1, 300).empty());
+    EXPECT_EQ(l.line.stats(A_TO_B).speedLost, 1u);
+    EXPECT_EQ(l.line.stats(A_TO_B).bytesOut, 6u);
 }
 
 TEST(VirtualLinePty, EndsWhenAnEndIsClosedAfterDeliveringItsLastBytes)
