@@ -74,22 +74,22 @@ void fillSet(CalRecord& set, SeededRandom& random, std::uint32_t ateSerial, std:
 {
     const Layout& layout = set.layout();
     for (FieldId f = 0; f < layout.fields().size(); ++f) {
-        const FieldSpec& spec = layout.fieldSpec(f);
-        const std::size_t n = spec.count();
-        const std::size_t row = spec.dims[2];
+        const FieldSpec& field = layout.fieldSpec(f);
+        const std::size_t n = field.count();
+        const std::size_t row = field.dims[2];
         for (std::size_t i = 0; i < n; ++i) {
             const std::size_t column = i % row;
             const std::size_t rowIndex = i / row;
             const double x = row > 1 ? static_cast<double>(column) / static_cast<double>(row - 1) : 0;
-            switch (spec.type) {
+            switch (field.type) {
             case FieldType::F32: {
                 double v;
-                if (const Nominal* nominal = nominalFor(spec.name)) {
+                if (const Nominal* nominal = nominalFor(field.name)) {
                     v = (nominal->value + nominal->step * static_cast<double>(i)) *
                         (1.0 + random.uniform(-nominal->tolerance, nominal->tolerance));
-                } else if (spec.name.starts_with("rf_points")) {
+                } else if (field.name.starts_with("rf_points")) {
                     v = 1.0 * std::pow(350.0, x);  // 1 MHz .. 350 MHz, logarithmic
-                } else if (spec.name == "rf_pairs") {
+                } else if (field.name == "rf_pairs") {
                     v = column == 0 ? 0.8 + 0.05 * static_cast<double>(rowIndex % 4)
                                     : random.uniform(-0.02, 0.02);
                 } else {
@@ -104,22 +104,22 @@ void fillSet(CalRecord& set, SeededRandom& random, std::uint32_t ateSerial, std:
                 const double phase = 6.2831853 * static_cast<double>(column) / static_cast<double>(row);
                 double v = 350.0 * std::sin(phase + 0.3 * static_cast<double>(rowIndex % 7)) +
                            40.0 * static_cast<double>(rowIndex % 5) + random.uniform(-6.0, 6.0);
-                if (spec.name == "raw_battery")
+                if (field.name == "raw_battery")
                     v = 3100.0 + random.uniform(-40.0, 40.0);
                 set.setI16(f, i, static_cast<std::int16_t>(std::lround(v)));
                 break;
             }
             case FieldType::U16: {
-                double v = spec.name == "lf_status" ? 1.0 : 1000.0 + random.uniform(-25.0, 25.0);
+                double v = field.name == "lf_status" ? 1.0 : 1000.0 + random.uniform(-25.0, 25.0);
                 set.setBits(f, i, static_cast<std::uint32_t>(std::lround(v)));
                 break;
             }
             case FieldType::U32:
-                if (spec.name == "ate_sn")
+                if (field.name == "ate_sn")
                     set.setBits(f, i, ateSerial);
-                else if (spec.name == "verification_sn")
+                else if (field.name == "verification_sn")
                     set.setBits(f, i, ateSerial + 17);
-                else if (spec.name == "lf_timestamp")
+                else if (field.name == "lf_timestamp")
                     set.setBits(f, i, stamp);
                 else
                     set.setBits(f, i, static_cast<std::uint32_t>(random.next()));
