@@ -3,15 +3,14 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+
+#include "process/ChildProcess.h"
 
 namespace {
 struct Cost {
@@ -20,39 +19,21 @@ struct Cost {
     double sysMs = 0;
 };
 
-double ms(const timeval& t)
-{
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
-}
-
-// Runs the program in `dir` with its output discarded; the child's processor
-// time comes from wait4.
+// Runs the program in `dir` with its output discarded; adds its wall and
+// processor time to cost.
 bool runChild(const char* program, const std::vector<std::string>& argv, const std::string& dir, Cost& cost)
 {
-    std::vector<char*> args;
-    for (const std::string& a : argv) {
-        args.push_back(const_cast<char*>(a.c_str()));
-    }
-    args.push_back(nullptr);
     const auto begin = std::chrono::steady_clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, STDOUT_FILENO);
-        if (::chdir(dir.c_str()) != 0) {
-            ::_exit(120);
-        }
-        ::execv(program, args.data());
-        ::_exit(121);
-    }
-    int status = 0;
-    rusage usage{};
-    ::wait4(pid, &status, 0, &usage);
+    ChildProcess child;
+    child.redirectToNull(ChildProcess::StdOut);
+    if (!child.start(program, argv, dir) || !child.wait(-1))
+        return false;
     const auto end = std::chrono::steady_clock::now();
+    const ChildCpuTime cpu = child.cpuTime();
     cost.wallMs += std::chrono::duration<double, std::milli>(end - begin).count();
-    cost.userMs += ms(usage.ru_utime);
-    cost.sysMs += ms(usage.ru_stime);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 1;
+    cost.userMs += cpu.userMs;
+    cost.sysMs += cpu.systemMs;
+    return child.exitStatus() == 1;
 }
 
 void report(const char* name, const Cost& total, int runs)

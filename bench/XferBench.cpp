@@ -44,10 +44,9 @@ double threadCpuSeconds()
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-double childCpuSeconds(const rusage& u)
+double childCpuSeconds(const ChildCpuTime& t)
 {
-    auto secs = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6; };
-    return secs(u.ru_utime) + secs(u.ru_stime);
+    return (t.userMs + t.systemMs) / 1e3;
 }
 
 // Waits (at most 5 s) until the sender on end B has set the line's rate
@@ -121,7 +120,7 @@ Figures sxToRx(VirtualLine& line, const std::string& dir, bool oneK)
         return f;
     int sxStatus = sx.wait(kLimitMs);
     f.seconds = wallSeconds() - t0;
-    f.cpuSeconds = childCpuSeconds(sx.usage());
+    f.cpuSeconds = childCpuSeconds(sx.cpuTime());
     f.ok = sxStatus == 0 && rx.wait(kLimitMs) == 0;
     return f;
 }

@@ -2,19 +2,13 @@
 #include "PipePeer.h"
 
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <termios.h>
-#include <string_view>
 #include <unistd.h>
 
 #include "PtyEnd.h"
-
-extern char** environ;
 
 namespace {
 
@@ -47,14 +41,8 @@ PipePeer::PipePeer(Options opts) : options(std::move(opts)) {}
 
 PipePeer::~PipePeer()
 {
-    if (child > 0 && exitStatus < 0) {
-        kill(child, SIGKILL);
-        wait(5000);
-    }
-    if (stopWrite >= 0) {
-        char c = 1;
-        [[maybe_unused]] ssize_t n = ::write(stopWrite, &c, 1);
-    }
+    child.kill();
+    stopRelay();
     if (relayThread.joinable())
         relayThread.join();
     closeFd(deviceFd);
@@ -62,6 +50,14 @@ PipePeer::~PipePeer()
     closeFd(fromChild);
     closeFd(stopRead);
     closeFd(stopWrite);
+}
+
+void PipePeer::stopRelay()
+{
+    if (stopWrite >= 0) {
+        char c = 1;
+        [[maybe_unused]] ssize_t n = ::write(stopWrite, &c, 1);
+    }
 }
 
 int PipePeer::start()
@@ -89,48 +85,29 @@ int PipePeer::start()
         stopWrite = stop[1];
         fcntl(toChild, F_SETFL, O_NONBLOCK);
         fcntl(fromChild, F_SETFL, O_NONBLOCK);
-    }
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    std::string outPath = options.stdoutPath.empty() ? "/dev/null" : options.stdoutPath;
-    if (relayed) {
-        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        child.redirectToDescriptor(ChildProcess::StdIn, in[0]);
+        child.redirectToDescriptor(ChildProcess::StdOut, out[1]);
     } else {
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        child.redirectToNull(ChildProcess::StdIn);
+        if (options.stdoutPath.empty())
+            child.redirectToNull(ChildProcess::StdOut);
+        else
+            child.redirectToFile(ChildProcess::StdOut, options.stdoutPath);
     }
-    std::string errPath = options.stderrPath.empty() ? "/dev/null" : options.stderrPath;
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    if (!options.workDir.empty())
-        posix_spawn_file_actions_addchdir_np(&actions, options.workDir.c_str());
-    std::vector<char*> argv;
-    for (std::string& a : options.argv)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (char** e = environ; *e != nullptr; ++e) {
-        std::string_view entry(*e);
-        bool replaced = false;
-        for (const std::string& add : options.env)
-            replaced = replaced || entry.substr(0, entry.find('=') + 1) == add.substr(0, add.find('=') + 1);
-        if (!replaced)
-            envp.push_back(*e);
-    }
-    for (std::string& e : options.env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    int r = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
+    if (options.stderrPath.empty())
+        child.redirectToNull(ChildProcess::StdErr);
+    else
+        child.redirectToFile(ChildProcess::StdErr, options.stderrPath, true);
+    child.addEnvironment(options.env);
+    child.searchPath(true);
+    const bool ok = child.start(options.argv[0], options.argv, options.workDir);
     if (relayed) {
         ::close(in[0]);
         ::close(out[1]);
     }
-    if (r != 0) {
-        child = -1;
-        return -r;
-    }
+    if (!ok)
+        return -ENOENT;
+    started = true;
     if (relayed)
         relayThread = std::thread([this] { relay(); });
     return 0;
@@ -195,34 +172,16 @@ void PipePeer::relay()
 
 int PipePeer::wait(int timeoutMs)
 {
-    if (child <= 0)
+    if (!started)
         return -1;
-    if (exitStatus < 0) {
-        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        int status = 0;
-        for (;;) {
-            pid_t r = wait4(child, &status, WNOHANG, &childUsage);
-            if (r == child)
-                break;
-            if (r < 0 && errno != EINTR)
-                return -1;
-            if (std::chrono::steady_clock::now() >= end) {
-                kill(child, SIGKILL);
-                wait4(child, &status, 0, &childUsage);
-                exitStatus = 255;
-                if (stopWrite >= 0) {
-                    char c = 1;
-                    [[maybe_unused]] ssize_t n = ::write(stopWrite, &c, 1);
-                }
-                if (relayThread.joinable())
-                    relayThread.join();
-                return -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (!child.wait(timeoutMs)) {
+        child.kill();
+        stopRelay();
+        if (relayThread.joinable())
+            relayThread.join();
+        return -1;
     }
     if (relayThread.joinable())
         relayThread.join();
-    return exitStatus;
+    return child.exitStatus();
 }

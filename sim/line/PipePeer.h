@@ -3,10 +3,10 @@
 
 #include <atomic>
 #include <string>
-#include <sys/resource.h>
-#include <sys/types.h>
 #include <thread>
 #include <vector>
+
+#include "process/ChildProcess.h"
 
 // Starts a program (a terminal-minded XMODEM tool, say) with its standard
 // input and output as pipes, and relays them to and from a device such as
@@ -43,8 +43,8 @@ public:
     // signal ended it, or -1 when it was still running at the limit (it is
     // then killed) or was never started.
     int wait(int timeoutMs);
-    // The program's resource use; valid after wait() returned.
-    const rusage& usage() const { return childUsage; }
+    // The program's processor time; valid after wait() returned.
+    ChildCpuTime cpuTime() const { return child.cpuTime(); }
 
     // Options for a program relayed to device.
     static Options relayed(std::vector<std::string> argv, std::string device, int baud,
@@ -62,14 +62,16 @@ public:
 private:
     void relay();
 
+    // Wakes the relay so that it ends.
+    void stopRelay();
+
     Options options;
-    pid_t child = -1;
+    ChildProcess child;
+    bool started = false;
     int deviceFd = -1;
     int toChild = -1;    // write end of the program's standard input
     int fromChild = -1;  // read end of its standard output
     int stopRead = -1;
     int stopWrite = -1;
     std::thread relayThread;
-    int exitStatus = -1;
-    rusage childUsage{};
 };

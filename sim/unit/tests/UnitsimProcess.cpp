@@ -1,11 +1,8 @@
 // Child-process runner for the unitsim pty tests.
 #include "UnitsimProcess.h"
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -20,19 +17,6 @@
 #include "comlink/PosixCommPort.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-int statusOf(int raw)
-{
-    if (WIFEXITED(raw))
-        return WEXITSTATUS(raw);
-    if (WIFSIGNALED(raw))
-        return 128 + WTERMSIG(raw);
-    return -1;
-}
-
-}  // namespace
 
 ScratchDir::ScratchDir(const std::string& tag)
 {
@@ -59,30 +43,17 @@ UnitsimProcess::UnitsimProcess(const std::string& dir, const std::vector<std::st
     // A unit a test forgets ends by itself.
     if (std::find(options.begin(), options.end(), "--idle-limit") == options.end())
         args.insert(args.end(), {"--idle-limit", "120"});
-    // Everything the child needs is made before fork: it only redirects
-    // its output and replaces itself.
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const char* outPath = outputFile.c_str();
-    pid = ::fork();
-    if (pid == 0) {
-        int out = ::open(outPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out >= 0) {
-            ::dup2(out, 1);
-            ::dup2(out, 2);
-        }
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    for (int i = 0; i < 1000 && pid > 0; ++i) {
+    child.redirectToFile(ChildProcess::StdOut, outputFile);
+    child.mergeErrorIntoOutput();
+    if (!child.start(args[0], args))
+        return;
+    for (int i = 0; i < 1000; ++i) {
         struct stat st;
         if (::lstat(link.c_str(), &st) == 0 && output().find("device: ") != std::string::npos) {
             ready = true;
             break;
         }
-        if (waitExit(0) >= 0)
+        if (child.wait(0))
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -102,33 +73,18 @@ std::string UnitsimProcess::output() const
 
 int UnitsimProcess::stop()
 {
-    if (pid > 0 && exitStatus < 0) {
-        ::kill(pid, SIGTERM);
-        if (waitExit(10000) < 0) {
-            ::kill(pid, SIGKILL);
-            int raw = 0;
-            ::waitpid(pid, &raw, 0);
-            exitStatus = statusOf(raw);
-        }
+    if (child.running()) {
+        ::kill(static_cast<pid_t>(child.processId()), SIGTERM);
+        if (!child.wait(10000))
+            child.kill();
     }
-    return exitStatus;
+    return child.exitStatus();
 }
 
 int UnitsimProcess::waitExit(int timeoutMs)
 {
-    if (pid <= 0 || exitStatus >= 0)
-        return exitStatus;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    do {
-        int raw = 0;
-        if (::waitpid(pid, &raw, WNOHANG) == pid) {
-            exitStatus = statusOf(raw);
-            return exitStatus;
-        }
-        if (timeoutMs > 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    } while (std::chrono::steady_clock::now() < deadline);
-    return -1;
+    child.wait(timeoutMs);
+    return child.exitStatus();
 }
 
 bool UnitsimProcess::openHost(int baud)
@@ -231,31 +187,15 @@ std::vector<std::uint8_t> readBytes(const std::string& path)
 int runProgram(const std::vector<std::string>& args, const std::string& workDir,
                const std::string& outputPath, int timeoutMs)
 {
-    std::vector<std::string> copy = args;
-    std::vector<char*> argv;
-    for (std::string& a : copy)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t child = ::fork();
-    if (child == 0) {
-        int out = ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out >= 0) {
-            ::dup2(out, 1);
-            ::dup2(out, 2);
-        }
-        if (::chdir(workDir.c_str()) != 0)
-            ::_exit(126);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
+    ChildProcess child;
+    child.redirectToFile(ChildProcess::StdOut, outputPath);
+    child.mergeErrorIntoOutput();
+    child.searchPath(true);
+    if (!child.start(args[0], args, workDir))
+        return 127;
+    if (!child.wait(timeoutMs)) {
+        child.kill();
+        return -1;
     }
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-        int raw = 0;
-        if (::waitpid(child, &raw, WNOHANG) == child)
-            return statusOf(raw);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
-    return -1;
+    return child.exitStatus();
 }

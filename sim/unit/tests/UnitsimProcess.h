@@ -2,14 +2,14 @@
 // over its virtual line as a host does.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
+
+#include "process/ChildProcess.h"
 
 class CommLink;
 class CommPort;
@@ -35,7 +35,7 @@ public:
     // Stops a unit still running (SIGTERM) and waits for it.
     ~UnitsimProcess();
 
-    bool started() const { return pid > 0 && ready; }
+    bool started() const { return ready; }
     const std::string& linkPath() const { return link; }
     const std::string& transcriptPath() const { return transcript; }
     std::string output() const;  // what the program printed
@@ -67,9 +67,8 @@ public:
                        const std::string& text = "");
 
 private:
-    pid_t pid = -1;
+    ChildProcess child;
     bool ready = false;
-    int exitStatus = -1;
     std::string link;
     std::string transcript;
     std::string outputFile;

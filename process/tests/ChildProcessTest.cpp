@@ -1,0 +1,96 @@
+// ChildProcess against a probe program: the arguments and directory the child
+// sees, exit statuses, time limits and programs that cannot start.
+#include "process/ChildProcess.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ChildProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("process-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string probeText() const
+    {
+        std::ifstream in(dir / "probe.txt", std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    fs::path dir;
+};
+
+} // namespace
+
+TEST_F(ChildProcessTest, ChildSeesItsNameEveryArgumentAndItsWorkDir)
+{
+    ChildProcess child;
+    ASSERT_TRUE(child.start(PROBE_PATH, {"seen-name", " ", "", "a \"b\" c\\", "--exit", "7"}, dir.string()));
+    ASSERT_TRUE(child.wait(10000));
+    EXPECT_FALSE(child.running());
+    EXPECT_EQ(child.exitStatus(), 7);
+    EXPECT_EQ(probeText(), fs::canonical(dir).string() + "\n[seen-name]\n[ ]\n[]\n[a \"b\" c\\]\n[--exit]\n[7]\n");
+}
+
+TEST_F(ChildProcessTest, RelativeProgramIsFoundInTheWorkDir)
+{
+    const fs::path copy = dir / fs::path(PROBE_PATH).filename();
+    fs::copy_file(PROBE_PATH, copy);
+    EXPECT_EQ(runChildProgram("./" + copy.filename().string(), {"probe", "--exit", "3"}, dir.string()), 3);
+    EXPECT_NE(probeText().find("[probe]"), std::string::npos);
+}
+
+TEST_F(ChildProcessTest, TimeLimitKillsASleeper)
+{
+    const auto begin = std::chrono::steady_clock::now();
+    EXPECT_EQ(runChildProgram(PROBE_PATH, {"probe", "--sleep", "30000"}, dir.string(), 200), -2);
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10));
+
+    ChildProcess sleeper;
+    ASSERT_TRUE(sleeper.start(PROBE_PATH, {"probe", "--sleep", "30000"}, dir.string()));
+    EXPECT_FALSE(sleeper.wait(0));
+    EXPECT_TRUE(sleeper.running());
+    EXPECT_EQ(sleeper.exitStatus(), -1);
+    sleeper.kill();
+    EXPECT_FALSE(sleeper.running());
+    EXPECT_EQ(sleeper.exitStatus(), 137);
+}
+
+TEST_F(ChildProcessTest, MissingProgramDoesNotStart)
+{
+    ChildProcess child;
+    EXPECT_FALSE(child.start((dir / "no-such-program").string(), {"x"}));
+    EXPECT_FALSE(child.running());
+    EXPECT_FALSE(child.wait(0));
+    EXPECT_EQ(runChildProgram((dir / "no-such-program").string(), {"x"}), -1);
+}
+
+TEST_F(ChildProcessTest, StreamsGoToFilesAndEnvironmentIsAdded)
+{
+    ChildProcess child;
+    child.searchPath(true);
+    child.addEnvironment({"PROCESS_TEST_VALUE=added"});
+    child.redirectToFile(ChildProcess::StdOut, (dir / "out.txt").string());
+    child.redirectToNull(ChildProcess::StdIn);
+    ASSERT_TRUE(child.start("sh", {"sh", "-c", "echo \"$PROCESS_TEST_VALUE\"; cat"}));
+    ASSERT_TRUE(child.wait(10000));
+    EXPECT_EQ(child.exitStatus(), 0);
+    std::ifstream in(dir / "out.txt");
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "added");
+}
