@@ -11,9 +11,11 @@
 #include <thread>
 #include <vector>
 
-#include "../comlink/tests/Pty.h"
+#include "testkit/Pty.h"
 #include "comlink/CommLink.h"
 #include "comlink/PosixCommPort.h"
+
+using namespace testkit;
 
 namespace {
 

@@ -3,14 +3,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <random>
+#include <cstdint>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "process/ChildProcess.h"
+#include "testkit/Files.h"
+#include "testkit/ScratchDir.h"
 
 namespace {
 struct Cost {
@@ -51,20 +50,17 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: conv_bench [RUNS]\n");
         return 2;
     }
-    std::string dir = (std::filesystem::temp_directory_path() / "conv_bench-XXXXXX").string();
-    if (::mkdtemp(dir.data()) == nullptr) {
-        std::perror("mkdtemp");
+    testkit::ScratchDir scratch("conv-bench");
+    const std::string dir = scratch.path().string();
+    if (dir.empty()) {
+        std::fprintf(stderr, "conv_bench: no scratch directory\n");
         return 1;
     }
     // A full downloaded region of random bytes, set 0 current.
-    std::vector<char> region(262144);
-    std::mt19937 gen(1);
-    for (char& c : region) {
-        c = static_cast<char>(gen() >> 24);
-    }
+    std::vector<std::uint8_t> region = testkit::patternBytes(262144);
     region[6] = 0;
     region[7] = 0;
-    std::ofstream(dir + "/caltab.bin", std::ios::binary).write(region.data(), static_cast<std::streamsize>(region.size()));
+    testkit::writeBytes(scratch.file("caltab.bin"), region);
 
     Cost kcnv;
     Cost lcnv;
@@ -73,7 +69,6 @@ int main(int argc, char** argv)
         ok = runChild(KCNV_PATH, {"Kcnv.exe", " "}, dir, kcnv) &&
              runChild(LCNV_PATH, {"NE", "NE"}, dir, lcnv);
     }
-    std::filesystem::remove_all(dir);
     if (!ok) {
         std::fprintf(stderr, "conv_bench: a converter did not end with status 1\n");
         return 1;

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -20,6 +19,8 @@
 #include "VirtualLine.h"
 #include "Xmodem1kTransfer.h"
 #include "XmodemTransfer.h"
+#include "testkit/Files.h"
+#include "testkit/ScratchDir.h"
 
 namespace {
 
@@ -154,25 +155,18 @@ void print(const char* who, std::size_t size, const char* blocks, const Figures&
 
 int main()
 {
-    std::string dir = (std::filesystem::temp_directory_path() / ("xfer-bench-" + std::to_string(getpid()))).string();
-    std::filesystem::create_directories(dir);
+    testkit::ScratchDir scratch("xfer-bench");
+    const std::string dir = scratch.path().string();
     std::printf("virtual line paced at %d baud: wire limit %d bytes/s\n", kBaud, kBaud / 10);
     struct Case {
         std::size_t size;
         bool oneK;
     };
     for (Case c : {Case{262144, true}, Case{65536, false}}) {
-        std::vector<char> data(c.size);
-        unsigned x = 12345;
-        for (char& b : data) {
-            x = x * 1103515245u + 12345u;
-            b = static_cast<char>(x >> 23);
-        }
-        std::ofstream(dir + "/in.bin", std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
+        testkit::writeBytes(scratch.file("in.bin"), testkit::patternBytes(c.size));
         const char* blocks = c.oneK ? "1K" : "128";
         print("ours", c.size, blocks, onPacedLine(dir, c.oneK, oursToRx));
         print("sx", c.size, blocks, onPacedLine(dir, c.oneK, sxToRx));
     }
-    std::filesystem::remove_all(dir);
     return 0;
 }

@@ -48,6 +48,7 @@ public:
     // Starts `program` with `args` (args[0] is what the child sees as its own name).
     // A relative `program` is resolved against `workDir` when workDir is not empty
     // (the child also runs in workDir), else against the current directory.
+    // An empty args gives a child without arguments (argc 0 on POSIX).
     // True when the child was started; false also for a second start.
     bool start(const std::string& program, const std::vector<std::string>& args,
                const std::string& workDir = {});

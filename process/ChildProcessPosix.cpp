@@ -76,7 +76,7 @@ ChildProcess::~ChildProcess()
 bool ChildProcess::start(const std::string& program, const std::vector<std::string>& args,
                          const std::string& workDir)
 {
-    if (impl->pid > 0 || args.empty())
+    if (impl->pid > 0)
         return false;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

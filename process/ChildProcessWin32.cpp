@@ -120,7 +120,7 @@ ChildProcess::~ChildProcess()
 bool ChildProcess::start(const std::string& program, const std::vector<std::string>& args,
                          const std::string& workDir)
 {
-    if (impl->process != nullptr || args.empty())
+    if (impl->process != nullptr)
         return false;
     std::wstring line;
     for (const std::string& a : args)

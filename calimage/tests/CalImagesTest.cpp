@@ -4,7 +4,10 @@
 #include <sstream>
 
 #include "CalImages.h"
-#include "RecordFill.h"
+#include "testkit/RecordFill.h"
+#include "testkit/Files.h"
+
+using namespace testkit;
 
 namespace {
 std::istringstream streamOf(const std::vector<std::uint8_t>& bytes)
@@ -57,7 +60,7 @@ TEST(CalSum, SumsUnsignedBytesIntoAWrappingWord)
 
 TEST(KestrinImage, ReadsBackWhatWasWrittenExceptTheFillByte)
 {
-    std::vector<std::uint8_t> bytes = randomBytes(257688, 7);
+    std::vector<std::uint8_t> bytes = patternBytes(257688, 7);
     auto in = streamOf(bytes);
     ByteReader reader(in);
     const KestrinImage image = readKestrinImage(reader, {});
@@ -89,7 +92,7 @@ TEST(KestrinImage, AHeaderOnlyFileGivesTwoSetsOf0xFF)
 
 TEST(KestrinImage, AFileCutInsideAFieldKeepsItsBytesAndFillsTheRest)
 {
-    std::vector<std::uint8_t> bytes = randomBytes(5232 + 2, 3);  // 2 bytes of rf_aux_w1
+    std::vector<std::uint8_t> bytes = patternBytes(5232 + 2, 3);  // 2 bytes of rf_aux_w1
     auto in = streamOf(bytes);
     ByteReader reader(in);
     const KestrinImage image = readKestrinImage(reader, {});

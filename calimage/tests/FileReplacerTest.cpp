@@ -3,8 +3,12 @@
 
 #include <sys/stat.h>
 
-#include "ChildRun.h"
+#include "testkit/ChildRun.h"
+#include "testkit/Files.h"
+#include "testkit/ScratchDir.h"
 #include "FileReplacer.h"
+
+using namespace testkit;
 
 TEST(FileReplacer, ReplacesTheTargetWholeAndLeavesNoTemporaryFile)
 {

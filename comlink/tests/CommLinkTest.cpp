@@ -1,15 +1,23 @@
 // CommLink, PortSettings and LineState over a scripted port in virtual time.
 #include <gtest/gtest.h>
 
-#include "FakePort.h"
+#include "testkit/FakePort.h"
 #include "comlink/CommLink.h"
 #include "comlink/LineState.h"
 #include "comlink/PortSettings.h"
+
+using namespace testkit;
 
 namespace {
 
 class LinkTest : public ::testing::Test {
 protected:
+    void SetUp() override
+    {
+        port.idleStepMs = 1;
+        port.baud = 19200;
+    }
+
     VirtualClock clock{1000};
     FakePort port{clock};
 };
@@ -17,20 +25,20 @@ protected:
 TEST_F(LinkTest, ReadCharWithZeroTimeoutPollsOnceWithoutIdling)
 {
     CommLink link(&port, &clock);
-    port.reads = 0;
+    port.readCalls = 0;
     EXPECT_EQ(link.readChar(0), COMM_NO_CHARACTER);
-    EXPECT_EQ(port.reads, 1);
-    EXPECT_EQ(port.idles, 0);
+    EXPECT_EQ(port.readCalls, 1u);
+    EXPECT_EQ(port.idleCalls, 0u);
 }
 
 TEST_F(LinkTest, ReadCharWaitsForALateCharacterWithinTheTimeout)
 {
     CommLink link(&port, &clock);
-    port.arrive(1300, "Z");
+    port.deliverText("Z", 300);
     EXPECT_EQ(link.readChar(500), 'Z');
-    EXPECT_EQ(clock.now, 1300u);
+    EXPECT_EQ(clock.tickMs(), 1300u);
     EXPECT_EQ(link.readChar(200), COMM_NO_CHARACTER);
-    EXPECT_EQ(clock.now, 1500u);
+    EXPECT_EQ(clock.tickMs(), 1500u);
 }
 
 // The time-out bounds the whole call: a line that never pauses still ends
@@ -39,19 +47,19 @@ TEST_F(LinkTest, ReadStringTimeoutBoundsTheWholeCallOnABusyLine)
 {
     CommLink link(&port, &clock);
     for (std::uint32_t t = 1000; t < 3000; t += 10)
-        port.arrive(t, "x");
+        port.deliverText("x", t - 1000);
     char buffer[401];
     const int n = link.readString(buffer, 400, -1, 500);
     EXPECT_GE(n, 49);
     EXPECT_LE(n, 51);
-    EXPECT_LE(clock.now, 1501u);
+    EXPECT_LE(clock.tickMs(), 1501u);
     EXPECT_EQ(std::string(buffer).size(), static_cast<std::size_t>(n));
 }
 
 TEST_F(LinkTest, ReadStringWithNoRoomStoresNothingAndLeavesTheInput)
 {
     CommLink link(&port, &clock);
-    port.arrive(0, "OK");
+    port.deliverText("OK");
     char* buffer = new char[1];  // maxChars + 1 bytes: only the NUL fits
     buffer[0] = 'x';
     EXPECT_EQ(link.readString(buffer, 0, -1, 500), 0);
@@ -63,17 +71,17 @@ TEST_F(LinkTest, ReadStringWithNoRoomStoresNothingAndLeavesTheInput)
 
 TEST_F(LinkTest, TimeoutsHoldAcrossTheWrapOfTheTickCounter)
 {
-    clock.now = 0xFFFFFF00u;
+    clock.set(0xFFFFFF00u);
     CommLink link(&port, &clock);
     EXPECT_EQ(link.readChar(1000), COMM_NO_CHARACTER);
-    EXPECT_EQ(clock.now, 0xFFFFFF00u + 1000u);  // wrapped, neither early nor stuck
+    EXPECT_EQ(clock.tickMs(), 0xFFFFFF00u + 1000u);  // wrapped, neither early nor stuck
     char buffer[8];
-    clock.now = 0xFFFFFFF0u;
+    clock.set(0xFFFFFFF0u);
     EXPECT_EQ(link.readString(buffer, 7, -1, 100), 0);
-    EXPECT_EQ(clock.now, 0xFFFFFFF0u + 100u);
-    clock.now = 0xFFFFFFFEu;
+    EXPECT_EQ(clock.tickMs(), 0xFFFFFFF0u + 100u);
+    clock.set(0xFFFFFFFEu);
     EXPECT_EQ(link.wait(5), 0);
-    EXPECT_EQ(clock.now, 3u);
+    EXPECT_EQ(clock.tickMs(), 3u);
     EXPECT_TRUE(tickBefore(0xFFFFFFFFu, 2u));
     EXPECT_FALSE(tickBefore(2u, 0xFFFFFFFFu));
 }
@@ -81,27 +89,27 @@ TEST_F(LinkTest, TimeoutsHoldAcrossTheWrapOfTheTickCounter)
 TEST_F(LinkTest, WaitingCallsEndWithAFailingIdleCode)
 {
     CommLink link(&port, &clock);
-    port.failIdleAfter = 3;
-    port.idleFailure = COMM_DEVICE_FAULT;
+    port.idleResultAfter = 3;
+    port.idleResult = COMM_DEVICE_FAULT;
     char buffer[16];
     EXPECT_EQ(link.readString(buffer, 10, -1, 60000), COMM_DEVICE_FAULT);
     EXPECT_EQ(link.readChar(60000), COMM_DEVICE_FAULT);
     EXPECT_EQ(link.wait(60000), COMM_DEVICE_FAULT);
     link.charDelayMs = 5;
     EXPECT_EQ(link.writeChar('a'), COMM_DEVICE_FAULT);
-    EXPECT_LT(clock.now, 1100u);
+    EXPECT_LT(clock.tickMs(), 1100u);
 }
 
 TEST_F(LinkTest, WriteLineStopsAfterAShortTextOrAShortEnding)
 {
     CommLink link(&port, &clock);
-    port.room = 2;
+    port.outputRoom = 2;
     EXPECT_EQ(link.writeLine("btx!", TERM_LF), 2);
-    EXPECT_EQ(port.out, "bt");
-    port.out.clear();
-    port.room = 5;
+    EXPECT_EQ(port.writtenText(), "bt");
+    port.written.clear();
+    port.outputRoom = 5;
     EXPECT_EQ(link.writeLine("boot", TERM_CRLF), 5);  // CR taken, LF refused
-    EXPECT_EQ(port.out, "boot\r");
+    EXPECT_EQ(port.writtenText(), "boot\r");
     EXPECT_EQ(link.write(nullptr, 3), 0);
     EXPECT_EQ(link.write(reinterpret_cast<const std::uint8_t*>("ab"), -1), 0);
 }
@@ -112,7 +120,7 @@ TEST_F(LinkTest, CharDelayPausesAfterEachCharacter)
     link.charDelayMs = 7;
     EXPECT_EQ(link.writeLine("ab", TERM_NONE), 2);
     EXPECT_EQ(link.writeChar('c'), 0);
-    EXPECT_EQ(clock.now, 1007u);
+    EXPECT_EQ(clock.tickMs(), 1007u);
 }
 
 TEST_F(LinkTest, LinkOnAFailedPortTouchesNothing)
@@ -172,10 +180,10 @@ TEST_F(LinkTest, RefusedSetterKeepsThePreviousValue)
 TEST_F(LinkTest, FailedBreakIsNotRecordedAsOn)
 {
     CommLink link(&port, &clock);
-    port.breakResult = COMM_BREAK_FAILED;
+    port.signalResult = COMM_BREAK_FAILED;
     EXPECT_EQ(link.lineState->setBreak(1), COMM_BREAK_FAILED);
     EXPECT_EQ(link.lineState->brk(), 0);
-    port.breakResult = 1;
+    port.signalResult = 0;
     EXPECT_EQ(link.lineState->setBreak(1), 1);
     EXPECT_EQ(link.lineState->brk(), 1);
 }
@@ -188,8 +196,9 @@ TEST_F(LinkTest, HolderDumpsUseTheFixedFormats)
     link.settings->dump(sink);
     link.lineState->inputFlow = 13;
     link.lineState->outputFlow = 14;
-    port.status[3] = 0xC0;  // overrun latched
-    port.status[1] = 0x01;  // CTS
+    port.carrier = false;
+    port.statusBits[3] = 0xC0;  // overrun latched
+    port.statusBits[1] = 0x01;  // CTS
     link.lineState->dump(sink);
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0], "Old Port - Baud:  19200    Parity: N    Data: 8    Stop: 1    ");

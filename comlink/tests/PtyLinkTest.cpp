@@ -8,11 +8,13 @@
 #include <thread>
 #include <vector>
 
-#include "Pty.h"
+#include "testkit/Pty.h"
 #include "comlink/CommLink.h"
 #include "comlink/LineState.h"
 #include "comlink/PortSettings.h"
 #include "comlink/PosixCommPort.h"
+
+using namespace testkit;
 
 namespace {
 

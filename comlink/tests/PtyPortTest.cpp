@@ -9,9 +9,11 @@
 #include <memory>
 #include <random>
 
-#include "Pty.h"
+#include "testkit/Pty.h"
 #include "comlink/PortFactory.h"
 #include "comlink/PosixCommPort.h"
+
+using namespace testkit;
 
 namespace {
 

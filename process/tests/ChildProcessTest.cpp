@@ -4,11 +4,14 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "testkit/Files.h"
+#include "testkit/ScratchDir.h"
+
+using namespace testkit;
 
 namespace fs = std::filesystem;
 
@@ -16,22 +19,11 @@ namespace {
 
 class ChildProcessTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path() / ("process-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    std::string probeText() const { return readText(dir / "probe.txt"); }
 
-    std::string probeText() const
-    {
-        std::ifstream in(dir / "probe.txt", std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
-    fs::path dir;
+    ScratchDir scratch{"process"};
+    // The canonical path: the probe reports the directory it runs in that way.
+    fs::path dir = fs::canonical(scratch.path());
 };
 
 } // namespace
@@ -43,7 +35,7 @@ TEST_F(ChildProcessTest, ChildSeesItsNameEveryArgumentAndItsWorkDir)
     ASSERT_TRUE(child.wait(10000));
     EXPECT_FALSE(child.running());
     EXPECT_EQ(child.exitStatus(), 7);
-    EXPECT_EQ(probeText(), fs::canonical(dir).string() + "\n[seen-name]\n[ ]\n[]\n[a \"b\" c\\]\n[--exit]\n[7]\n");
+    EXPECT_EQ(probeText(), dir.string() + "\n[seen-name]\n[ ]\n[]\n[a \"b\" c\\]\n[--exit]\n[7]\n");
 }
 
 TEST_F(ChildProcessTest, RelativeProgramIsFoundInTheWorkDir)
@@ -89,8 +81,5 @@ TEST_F(ChildProcessTest, StreamsGoToFilesAndEnvironmentIsAdded)
     ASSERT_TRUE(child.start("sh", {"sh", "-c", "echo \"$PROCESS_TEST_VALUE\"; cat"}));
     ASSERT_TRUE(child.wait(10000));
     EXPECT_EQ(child.exitStatus(), 0);
-    std::ifstream in(dir / "out.txt");
-    std::string line;
-    std::getline(in, line);
-    EXPECT_EQ(line, "added");
+    EXPECT_EQ(readText(dir / "out.txt"), "added\n");
 }

@@ -8,9 +8,12 @@
 
 #include <sys/stat.h>
 
-#include "TempDir.h"
-#include "XmodemPeers.h"
+#include "testkit/ScratchDir.h"
+#include "testkit/Files.h"
+#include "testkit/XmodemPeers.h"
 #include "transfer/FileEngine.h"
+
+using namespace testkit;
 
 namespace {
 
@@ -19,7 +22,7 @@ protected:
     void makeFile(const std::string& name, std::size_t size = 1)
     {
         std::filesystem::create_directories(std::filesystem::path(dir / name).parent_path());
-        ASSERT_TRUE(writeWholeFile(dir / name, std::vector<std::uint8_t>(size, 'x')));
+        ASSERT_TRUE(writeBytes(dir / name, std::vector<std::uint8_t>(size, 'x')));
     }
     void makeDir(const std::string& name) { std::filesystem::create_directories(dir / name); }
 
@@ -30,12 +33,12 @@ protected:
         engine->start(list.c_str(), recurse);
         while (engine->nextFile() == 1) {
             std::string p = engine->nameBuffer();
-            out.push_back(p.rfind(dir.path, 0) == 0 ? p.substr(dir.path.size()) : p);
+            out.push_back(p.rfind(dir.prefix(), 0) == 0 ? p.substr(dir.prefix().size()) : p);
         }
         return out;
     }
 
-    TempDir dir;
+    ScratchDir dir;
     std::unique_ptr<FileEngine> engine = createFileEngine();
 };
 
@@ -51,7 +54,7 @@ TEST_F(FileEngineTest, OpenForWritingEmptiesAnExistingFile)
     const std::uint8_t data[] = {1, 2, 3};
     EXPECT_EQ(engine->write(data, 3), 3u);
     EXPECT_EQ(engine->close(), 0);
-    EXPECT_EQ(readWholeFile(dir / "a.bin"), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_EQ(readBytes(dir / "a.bin"), (std::vector<std::uint8_t>{1, 2, 3}));
 }
 
 TEST_F(FileEngineTest, OpenTwiceAndCloseTwiceAreRefused)
@@ -75,18 +78,18 @@ TEST_F(FileEngineTest, OpeningAMissingFileForReadingFailsAndCreatesNothing)
 TEST_F(FileEngineTest, AppendModesWriteAfterTheExistingData)
 {
     for (const char* mode : {"ab", "a", "a+b"}) {
-        ASSERT_TRUE(writeWholeFile(dir / "log.bin", {9, 9}));
+        ASSERT_TRUE(writeBytes(dir / "log.bin", {9, 9}));
         ASSERT_EQ(engine->open((dir / "log.bin").c_str(), mode), 0) << mode;
         const std::uint8_t more[] = {7};
         EXPECT_EQ(engine->write(more, 1), 1u);
         engine->close();
-        EXPECT_EQ(readWholeFile(dir / "log.bin"), (std::vector<std::uint8_t>{9, 9, 7})) << mode;
+        EXPECT_EQ(readBytes(dir / "log.bin"), (std::vector<std::uint8_t>{9, 9, 7})) << mode;
     }
 }
 
 TEST_F(FileEngineTest, ReadReturnsShortAtTheEndAndSeekTellMove)
 {
-    ASSERT_TRUE(writeWholeFile(dir / "a.bin", patternBytes(300)));
+    ASSERT_TRUE(writeBytes(dir / "a.bin", patternBytes(300)));
     ASSERT_EQ(engine->open((dir / "a.bin").c_str(), "rb"), 0);
     std::uint8_t buf[256];
     EXPECT_EQ(engine->read(buf, 256), 256u);
@@ -105,7 +108,7 @@ TEST_F(FileEngineTest, SizeIsMeasuredForEachFileOpened)
 {
     makeFile("small.bin", 10);
     makeFile("large.bin", 3000);
-    engine->start((dir.path + "small.bin " + dir.path + "large.bin").c_str(), 0);
+    engine->start((dir.prefix() + "small.bin " + dir.prefix() + "large.bin").c_str(), 0);
     ASSERT_EQ(engine->nextFile(), 1);
     ASSERT_EQ(engine->open(engine->nameBuffer(), "rb"), 0);
     EXPECT_EQ(engine->size(), 10);
@@ -145,7 +148,7 @@ TEST_F(FileEngineTest, ListYieldsTheExistingFilesInListOrder)
 {
     makeFile("c.bin");
     makeFile("a.bin");
-    const std::string d = dir.path;
+    const std::string d = dir.prefix();
     EXPECT_EQ(walk(d + "c.bin, " + d + "b.bin;" + d + "a.bin"), (Paths{"c.bin", "a.bin"}));
     EXPECT_EQ(walk("\t" + d + "a.bin\n;;, " + d + "c.bin "), (Paths{"a.bin", "c.bin"}));
 }
@@ -202,15 +205,15 @@ TEST_F(FileEngineTest, RecursionStopsNineLevelsDown)
 
 TEST_F(FileEngineTest, OverlongEntryIsCutAndItsTailIsNotAnotherEntry)
 {
-    const std::string name(255 - dir.path.size(), 'n');
+    const std::string name(255 - dir.prefix().size(), 'n');
     const std::string tail(40, 'n');
     makeFile(name);
     makeFile(tail);
     // Taken as an entry of its own, the tail would name the file "nnn..."
     // in the working directory.
     const std::filesystem::path before = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path);
-    const Paths found = walk(dir.path + name + tail);
+    std::filesystem::current_path(dir.prefix());
+    const Paths found = walk(dir.prefix() + name + tail);
     std::filesystem::current_path(before);
     EXPECT_EQ(found, Paths{name});
 }

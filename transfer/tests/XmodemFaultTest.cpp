@@ -6,11 +6,14 @@
 
 #include <filesystem>
 
-#include "RecordingStatus.h"
-#include "TempDir.h"
-#include "XmodemPeers.h"
+#include "testkit/RecordingStatus.h"
+#include "testkit/ScratchDir.h"
+#include "testkit/Files.h"
+#include "testkit/XmodemPeers.h"
 #include "comlink/CommLink.h"
 #include "transfer/XmodemTransfer.h"
+
+using namespace testkit;
 
 namespace {
 
@@ -56,13 +59,13 @@ class SendFaultTest : public ::testing::Test {
 protected:
     int send(const std::vector<std::uint8_t>& data)
     {
-        EXPECT_TRUE(writeWholeFile(path, data));
+        EXPECT_TRUE(writeBytes(path, data));
         started = clock.tickMs();
         return xfer.sendFile(path.c_str());
     }
     std::uint32_t elapsedMs() { return clock.tickMs() - started; }
 
-    TempDir dir;
+    ScratchDir dir;
     std::string path = dir / "image.bin";
     VirtualClock clock;
     XmodemReceiverPeer peer{clock};
@@ -81,7 +84,7 @@ protected:
     }
     std::uint32_t elapsedMs() { return clock.tickMs() - started; }
 
-    TempDir dir;
+    ScratchDir dir;
     VirtualClock clock;
     XmodemSenderPeer peer{clock};
     CommLink link{&peer, &clock};
@@ -103,9 +106,9 @@ TEST_F(SendFaultTest, MissingFileIsReportedWithoutTouchingTheLine)
 
 TEST_F(SendFaultTest, NameListSendsTheFirstExistingMatch)
 {
-    ASSERT_TRUE(writeWholeFile(dir / "b.bin", patternBytes(50)));
-    ASSERT_TRUE(writeWholeFile(dir / "a.bin", patternBytes(20)));
-    const std::string list = dir / "missing.bin, " + dir.path + "*.bin";
+    ASSERT_TRUE(writeBytes(dir / "b.bin", patternBytes(50)));
+    ASSERT_TRUE(writeBytes(dir / "a.bin", patternBytes(20)));
+    const std::string list = dir / "missing.bin, " + dir.prefix() + "*.bin";
     ASSERT_EQ(xfer.sendFile(list.c_str()), 0);
     EXPECT_EQ(status.fileNameSnapshot(), dir / "a.bin");
     EXPECT_EQ(status.bytesDone, 20u);
@@ -230,7 +233,7 @@ TEST_F(ReceiveFaultTest, AbortRequestEndsTheReceiveWithItsCode)
     peer.planFile(patternBytes(128 * 6));
     EXPECT_EQ(receive(dir / "cal.bin"), -931);
     EXPECT_TRUE(containsCancelSequence(peer.writtenBytes()));
-    EXPECT_EQ(readWholeFile(dir / "cal.bin").size(), 256u);
+    EXPECT_EQ(readBytes(dir / "cal.bin").size(), 256u);
 }
 
 TEST_F(SendFaultTest, LostCarrierAbortsOnlyWhenWatched)

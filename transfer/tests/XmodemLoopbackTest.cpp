@@ -5,12 +5,15 @@
 #include <atomic>
 #include <thread>
 
-#include "PipePair.h"
-#include "RecordingStatus.h"
-#include "TempDir.h"
-#include "XmodemPeers.h"
+#include "testkit/PipePair.h"
+#include "testkit/RecordingStatus.h"
+#include "testkit/ScratchDir.h"
+#include "testkit/Files.h"
+#include "testkit/XmodemPeers.h"
 #include "comlink/CommLink.h"
 #include "transfer/Xmodem1kTransfer.h"
+
+using namespace testkit;
 
 namespace {
 
@@ -43,12 +46,12 @@ struct LoopbackResult {
     std::vector<std::uint8_t> file;
 };
 
-LoopbackResult loopback(const std::vector<std::uint8_t>& data, int variant, PipePair& pair, TempDir& dir,
+LoopbackResult loopback(const std::vector<std::uint8_t>& data, int variant, PipePair& pair, ScratchDir& dir,
                         RecordingStatus* sendStatus = nullptr)
 {
     const std::string in = dir / "in.bin";
     const std::string out = dir / "out.bin";
-    EXPECT_TRUE(writeWholeFile(in, data));
+    EXPECT_TRUE(writeBytes(in, data));
     LoopbackResult r;
     pair.run(
         [&](FakePort& port) {
@@ -61,7 +64,7 @@ LoopbackResult loopback(const std::vector<std::uint8_t>& data, int variant, Pipe
             auto xfer = makeTransfer(variant, &link, nullptr);
             r.received = xfer->receiveFile(out.c_str());
         });
-    r.file = readWholeFile(out);
+    r.file = readBytes(out);
     return r;
 }
 
@@ -70,7 +73,7 @@ class LoopbackSizes : public ::testing::TestWithParam<std::tuple<int, std::size_
 TEST_P(LoopbackSizes, ReceiverGetsTheDataPaddedToWholeBlocks)
 {
     const auto [variant, size] = GetParam();
-    TempDir dir;
+    ScratchDir dir;
     PipePair pair(0xFFFFF000u);  // the tick counter wraps during the run
     const std::vector<std::uint8_t> data = patternBytes(size, static_cast<std::uint32_t>(size));
     LoopbackResult r = loopback(data, variant, pair, dir);
@@ -102,7 +105,7 @@ class LoopbackVariants : public ::testing::TestWithParam<int> {};
 // 3 and 4 streaming ('G' start, no ACK per block, ACK for the EOT).
 TEST_P(LoopbackVariants, TransferAFileEndToEnd)
 {
-    TempDir dir;
+    ScratchDir dir;
     PipePair pair;
     const std::vector<std::uint8_t> data = patternBytes(5000);
     LoopbackResult r = loopback(data, GetParam(), pair, dir);
@@ -116,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(Variants, LoopbackVariants, ::testing::Values(2, 3, 4))
 
 TEST(Loopback, ProgressCanBeReadFromAnotherThreadWhileTheTransferRuns)
 {
-    TempDir dir;
+    ScratchDir dir;
     PipePair pair;
     RecordingStatus status;
     std::atomic<bool> stop{false};

@@ -2,11 +2,14 @@
 // fragments, refused and repeated blocks, cancels, fall-back and time-outs.
 #include <gtest/gtest.h>
 
-#include "RecordingStatus.h"
-#include "TempDir.h"
-#include "XmodemPeers.h"
+#include "testkit/RecordingStatus.h"
+#include "testkit/ScratchDir.h"
+#include "testkit/Files.h"
+#include "testkit/XmodemPeers.h"
 #include "comlink/CommLink.h"
 #include "transfer/XmodemTransfer.h"
+
+using namespace testkit;
 
 namespace {
 
@@ -17,7 +20,7 @@ protected:
         started = clock.tickMs();
         return xfer.receiveFile(path.c_str());
     }
-    std::vector<std::uint8_t> received() const { return readWholeFile(path); }
+    std::vector<std::uint8_t> received() const { return readBytes(path); }
     std::uint32_t elapsedMs() { return clock.tickMs() - started; }
     // The start requests the engine sent, with their times from the start.
     std::vector<std::pair<std::uint32_t, int>> requests() const
@@ -35,7 +38,7 @@ protected:
         return data;
     }
 
-    TempDir dir;
+    ScratchDir dir;
     std::string path = dir / "caltab.bin";
     VirtualClock clock{0xFFFF8000u};
     XmodemSenderPeer peer{clock};

@@ -2,11 +2,14 @@
 // and padding, start requests, refusals, cancels and time-outs.
 #include <gtest/gtest.h>
 
-#include "RecordingStatus.h"
-#include "TempDir.h"
-#include "XmodemPeers.h"
+#include "testkit/RecordingStatus.h"
+#include "testkit/ScratchDir.h"
+#include "testkit/Files.h"
+#include "testkit/XmodemPeers.h"
 #include "comlink/CommLink.h"
 #include "transfer/Xmodem1kTransfer.h"
+
+using namespace testkit;
 
 namespace {
 
@@ -15,7 +18,7 @@ protected:
     // Writes data to a file and sends it with a transfer of the variant.
     int send(const std::vector<std::uint8_t>& data, int variant = 0)
     {
-        EXPECT_TRUE(writeWholeFile(path, data));
+        EXPECT_TRUE(writeBytes(path, data));
         return sendAgain(variant);
     }
     int sendAgain(int variant = 0)
@@ -46,7 +49,7 @@ protected:
     }
     bool cancelled() const { return containsCancelSequence(peer.writtenBytes()); }
 
-    TempDir dir;
+    ScratchDir dir;
     std::string path = dir / "image.bin";
     VirtualClock clock{0xFFFF8000u};  // wraps 32 s into each test
     XmodemReceiverPeer peer{clock};

@@ -6,6 +6,8 @@
 
 #include "KcnvHarness.h"
 
+using namespace testkit;
+
 using namespace kcnvtest;
 
 namespace {

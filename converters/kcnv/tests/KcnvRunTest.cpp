@@ -3,13 +3,15 @@
 
 #include "KcnvHarness.h"
 
+using namespace testkit;
+
 using namespace kcnvtest;
 
 TEST(KcnvRun, ADownloadedRegionGivesTheExactTextsAndA61124ByteImage)
 {
     const KestrinImage image = randomKestrin(0);
     std::vector<std::uint8_t> region = bytesOf(image);
-    const std::vector<std::uint8_t> tail = randomBytes(262144 - region.size(), 9);
+    const std::vector<std::uint8_t> tail = patternBytes(262144 - region.size(), 9);
     region.insert(region.end(), tail.begin(), tail.end());
     ScratchDir dir;
     writeBytes(dir.file("caltab.bin"), region);

@@ -4,6 +4,8 @@
 
 #include "LcnvHarness.h"
 
+using namespace testkit;
+
 using namespace lcnvtest;
 
 namespace {

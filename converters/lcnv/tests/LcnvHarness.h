@@ -5,28 +5,30 @@
 #include <string>
 #include <vector>
 
-#include "ChildRun.h"
-#include "RecordFill.h"
+#include "testkit/ChildRun.h"
+#include "testkit/Files.h"
+#include "testkit/ScratchDir.h"
+#include "testkit/RecordFill.h"
 
 namespace lcnvtest {
 
 // Runs Lcnv in `dir` the way the main program does: the argument also
 // stands in the program-name position.
-inline ChildResult runLcnv(const ScratchDir& dir, const std::string& arg, ChildLimits limits = {})
+inline testkit::ChildResult runLcnv(const testkit::ScratchDir& dir, const std::string& arg, testkit::ChildLimits limits = {})
 {
-    return runProgram(LCNV_PATH, {arg, arg}, dir.path(), limits);
+    return testkit::runProgram(LCNV_PATH, {arg, arg}, dir.path(), limits);
 }
 
 // Standard output up to and including the conversion message.
 inline std::string readingTexts(const std::string& arg, bool warning)
 {
-    return "\n2 " + arg + "\n" + "\nSucking in Calibration Tables." + setTexts(13) + setTexts(13) +
+    return "\n2 " + arg + "\n" + "\nSucking in Calibration Tables." + testkit::setTexts(13) + testkit::setTexts(13) +
            "\n\n Calibration tables for old_velmora complete. \n" +
            (warning ? "\n\n\n WARNING Set 1 is current set!!! " : "") +
            "\n\nFACTORY CAL TABLES CONVERTED SUCCESSFULLY!!!\n";
 }
 
-inline const std::string kWriteTexts = setTexts(9) + "\n\n Calibration tables output complete. \n";
+inline const std::string kWriteTexts = testkit::setTexts(9) + "\n\n Calibration tables output complete. \n";
 inline const std::string kErrorText = "\nError #99: unable to read in old_velmora calibration tables. \n";
 
 // The velmora set of an "output2.bin".

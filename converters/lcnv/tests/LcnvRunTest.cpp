@@ -4,6 +4,8 @@
 
 #include "LcnvHarness.h"
 
+using namespace testkit;
+
 using namespace lcnvtest;
 
 TEST(LcnvRun, NeLoadsAt90000AndEveryOtherWordAt60000)
@@ -54,7 +56,7 @@ TEST(LcnvRun, NonzeroCurrentSetWarnsAndConvertsSetOne)
 TEST(LcnvRun, ADownloadedRegionAndShortInputsStillGiveA13176ByteImage)
 {
     std::vector<std::uint8_t> region = imageBytes(randomImage(oldVelmoraSetLayout(), 0));
-    const std::vector<std::uint8_t> tail = randomBytes(131072 - region.size(), 4);
+    const std::vector<std::uint8_t> tail = patternBytes(131072 - region.size(), 4);
     region.insert(region.end(), tail.begin(), tail.end());
     ScratchDir full;
     writeBytes(full.file("output1.bin"), region);

@@ -4,10 +4,16 @@
 #include <gtest/gtest.h>
 
 #include "UnitState.h"
-#include "UnitsimProcess.h"
+#include "sim/unit/UnitsimProcess.h"
+#include "testkit/ChildRun.h"
+#include "testkit/Files.h"
+#include "testkit/RecordFill.h"
+#include "testkit/ScratchDir.h"
 #include "comlink/CommLink.h"
 #include "transfer/TransferStatus.h"
 #include "transfer/Xmodem1kTransfer.h"
+
+using namespace testkit;
 
 namespace {
 
@@ -26,7 +32,7 @@ TEST(FirmwareSetWithUnit, CalibrationCarryOverLandsWhereTheSetSays)
     for (const char* kind : {"ne", "fe"}) {
         ScratchDir dir(std::string("carry-") + kind);
         const std::string set = dir.file("set");
-        ASSERT_EQ(runProgram({FWSET_PATH, set}, dir.path(), dir.file("fwset.out"), 30000), 0);
+        ASSERT_EQ(runProgram(FWSET_PATH, {FWSET_PATH, set}, dir.path(), {-1, 30000}).exitStatus, 0);
         const std::string state = dir.file("state");
         {
             UnitsimProcess unit(dir.path(), {"--no-pacing", "--kind", kind, "--state", state});
@@ -42,8 +48,8 @@ TEST(FirmwareSetWithUnit, CalibrationCarryOverLandsWhereTheSetSays)
             unit.readReply(3000);
 
             // Convert with the set's own programs.
-            runProgram({set + "/Kcnv", " "}, set, dir.file("kcnv.out"), 30000);
-            runProgram({set + "/Lcnv", ne ? "NE" : "FE"}, set, dir.file("lcnv.out"), 30000);
+            runProgram(set + "/Kcnv", {set + "/Kcnv", " "}, set, {-1, 30000});
+            runProgram(set + "/Lcnv", {set + "/Lcnv", ne ? "NE" : "FE"}, set, {-1, 30000});
             std::vector<std::uint8_t> output2 = readBytes(set + "/output2.bin");
             ASSERT_EQ(output2.size(), 13176u);
 

@@ -2,15 +2,20 @@
 // field, sections found by name, entries, and the files they name.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "testkit/ChildRun.h"
+#include "testkit/Files.h"
+#include "testkit/RecordFill.h"
+#include "testkit/ScratchDir.h"
+
+using namespace testkit;
 
 namespace fs = std::filesystem;
 
@@ -52,18 +57,6 @@ double versionAt(const std::string& text, std::size_t at)
     return std::atof(text.substr(at, 6).c_str());
 }
 
-std::vector<std::uint8_t> readBytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::uint32_t word(const std::vector<std::uint8_t>& b, std::size_t at)
-{
-    return (std::uint32_t{b[at]} << 24) | (std::uint32_t{b[at + 1]} << 16) |
-           (std::uint32_t{b[at + 2]} << 8) | b[at + 3];
-}
-
 bool isKeyword(const std::string& e)
 {
     for (const char* k : {"REBOOT", "NOTHING", "GETCAL", "CONVERTCAL", "PUTCAL", "CUSTOMCAB"})
@@ -74,23 +67,14 @@ bool isKeyword(const std::string& e)
 
 class FirmwareSet : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path() / ("fwset-test-" + std::to_string(::getpid()));
-        fs::remove_all(dir);
-    }
-    void TearDown() override
-    {
-        fs::remove_all(dir);
-        fs::remove(dir.string() + ".out");
-    }
-
+    // Runs fwset on the set folder with the space-separated options.
     int run(const std::string& options)
     {
-        std::string command = std::string(FWSET_PATH) + " " + dir.string() + " " + options +
-                              " > " + dir.string() + ".out 2>&1";
-        int raw = std::system(command.c_str());
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        std::vector<std::string> argv = {FWSET_PATH, dir.string()};
+        std::istringstream words(options);
+        for (std::string w; words >> w;)
+            argv.push_back(w);
+        return runProgram(FWSET_PATH, argv, scratch.path()).exitStatus;
     }
 
     std::string control()
@@ -99,7 +83,8 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
-    fs::path dir;
+    ScratchDir scratch{"fwset"};
+    fs::path dir = scratch.path() / "set";
 };
 
 TEST_F(FirmwareSet, ControlFileSectionsEntriesAndFiles)
@@ -146,7 +131,7 @@ TEST_F(FirmwareSet, ControlFileSectionsEntriesAndFiles)
                     EXPECT_EQ(body.substr(0, 8), "ESTFBINR") << e;
                     std::string tag = "FWVER=" + version.substr(0, 1) + "." + version.substr(1);
                     EXPECT_NE(body.find(tag), std::string::npos) << e;
-                    EXPECT_EQ(word(image, 12) - word(image, 8), image.size() - 32) << e;
+                    EXPECT_EQ(be32(image, 12) - be32(image, 8), image.size() - 32) << e;
                 }
             }
         }
@@ -161,9 +146,9 @@ TEST_F(FirmwareSet, ClearingImagesFollowTheConvertedTablesOfTheirKind)
         auto image = readBytes(dir / name);
         ASSERT_GT(image.size(), 32u) << name;
         EXPECT_EQ(std::string(image.begin(), image.begin() + 8), "ESTFBINR");
-        EXPECT_EQ(word(image, 8), base + 13156) << name;
-        EXPECT_EQ(word(image, 24), word(image, 8));
-        EXPECT_EQ(word(image, 12) - word(image, 8), image.size() - 32);
+        EXPECT_EQ(be32(image, 8), base + 13156) << name;
+        EXPECT_EQ(be32(image, 24), be32(image, 8));
+        EXPECT_EQ(be32(image, 12) - be32(image, 8), image.size() - 32);
         EXPECT_TRUE(std::all_of(image.begin() + 32, image.end(), [](std::uint8_t b) { return b == 0xFF; }));
     }
 }

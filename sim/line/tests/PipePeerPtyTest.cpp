@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include "PipePeer.h"
-#include "PtyTestSupport.h"
+#include "testkit/Pty.h"
 #include "VirtualLine.h"
+
+using namespace testkit;
 
 TEST(PipePeerPty, RelaysBothWaysAndEndsWhenTheLineGoes)
 {

@@ -9,8 +9,10 @@
 #include <numeric>
 #include <unistd.h>
 
-#include "PtyTestSupport.h"
+#include "testkit/Pty.h"
 #include "VirtualLine.h"
+
+using namespace testkit;
 
 namespace {
 

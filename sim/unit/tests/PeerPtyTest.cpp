@@ -6,7 +6,13 @@
 #include "HostVersion.h"
 #include "PipePeer.h"
 #include "UnitState.h"
-#include "UnitsimProcess.h"
+#include "sim/unit/UnitsimProcess.h"
+#include "testkit/ChildRun.h"
+#include "testkit/Files.h"
+#include "testkit/RecordFill.h"
+#include "testkit/ScratchDir.h"
+
+using namespace testkit;
 
 namespace {
 
@@ -120,15 +126,17 @@ TEST(UnitsimPeers, UnitxferBothWaysOnThePacedLine)
     ASSERT_TRUE(unit.started()) << unit.output();
     ASSERT_TRUE(writeBytes(dir.file("fw.bin"), firmware("1.400", 20000)));
     commandThenRelease(unit, "btx", 57600);
-    EXPECT_EQ(runProgram({UNITXFER_PATH, "send", "--1k", "--baud", "57600", unit.linkPath(), "fw.bin"},
-                         dir.path(), dir.file("send.out"), 60000), 0);
+    const ChildResult send = runProgram(UNITXFER_PATH, {UNITXFER_PATH, "send", "--1k", "--baud", "57600", unit.linkPath(), "fw.bin"},
+                                        dir.path(), {-1, 60000});
+    EXPECT_EQ(send.exitStatus, 0) << send.out << send.err;
     EXPECT_EQ(transferResult(unit, 1), 0);
     EXPECT_DOUBLE_EQ(versionNow(unit, 57600), 1.4);
 
     commandThenRelease(unit, "xmodem 0D0000 4E20 G", 57600);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(runProgram({UNITXFER_PATH, "receive", "--baud", "57600", unit.linkPath(), "back.bin"},
-                         dir.path(), dir.file("receive.out"), 60000), 0);
+    const ChildResult receive = runProgram(UNITXFER_PATH, {UNITXFER_PATH, "receive", "--baud", "57600", unit.linkPath(), "back.bin"},
+                                           dir.path(), {-1, 60000});
+    EXPECT_EQ(receive.exitStatus, 0) << receive.out << receive.err;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     // 20000 bytes at 5760 bytes a second take at least 3.4 s on a paced line.
     EXPECT_GT(seconds, 3.4);

@@ -9,13 +9,19 @@
 #include "HostVersion.h"
 #include "Sha256.h"
 #include "UnitState.h"
-#include "UnitsimProcess.h"
+#include "sim/unit/UnitsimProcess.h"
+#include "testkit/ChildRun.h"
+#include "testkit/Files.h"
+#include "testkit/RecordFill.h"
+#include "testkit/ScratchDir.h"
 #include "comlink/CommLink.h"
 #include "comlink/PortNames.h"
 #include "comlink/PortSettings.h"
 #include "comlink/PosixCommPort.h"
 #include "transfer/TransferStatus.h"
 #include "transfer/Xmodem1kTransfer.h"
+
+using namespace testkit;
 
 namespace {
 

@@ -7,13 +7,16 @@
 #include <fstream>
 
 #include "FactoryImages.h"
-#include "PipePair.h"
-#include "RecordingStatus.h"
-#include "TempDir.h"
+#include "testkit/PipePair.h"
+#include "testkit/RecordingStatus.h"
+#include "testkit/ScratchDir.h"
+#include "testkit/Files.h"
 #include "UnitLinePort.h"
 #include "VirtualUnit.h"
 #include "comlink/CommLink.h"
 #include "transfer/Xmodem1kTransfer.h"
+
+using namespace testkit;
 
 namespace {
 
@@ -58,7 +61,7 @@ struct Bench {
     }
 
     PipePair pair;
-    TempDir dir;
+    ScratchDir dir;
     UnitState state;
     UnitBehaviour behaviour;
     int commands = 0;

@@ -2,8 +2,12 @@
 // cable database copies, bad arguments and failed writes.
 #include <gtest/gtest.h>
 
-#include "ChildRun.h"
-#include "RecordFill.h"
+#include "testkit/ChildRun.h"
+#include "testkit/Files.h"
+#include "testkit/ScratchDir.h"
+#include "testkit/RecordFill.h"
+
+using namespace testkit;
 
 namespace {
 ChildResult runHeader(const ScratchDir& dir, std::vector<std::string> args, ChildLimits limits = {})
@@ -22,7 +26,7 @@ std::vector<std::uint8_t> concat(std::vector<std::uint8_t> a, const std::vector<
 TEST(HeaderTool, LoadImageOfADownloadedRegion)
 {
     ScratchDir dir;
-    const std::vector<std::uint8_t> region = randomBytes(0x40000, 1);
+    const std::vector<std::uint8_t> region = patternBytes(0x40000, 1);
     writeBytes(dir.file("caltab.bin"), region);
     const ChildResult run = runHeader(dir, {"+", "caltab.bin", "A12345678.bin", "70000", "B0000"});
     EXPECT_EQ(run.exitStatus, 1);
@@ -32,7 +36,7 @@ TEST(HeaderTool, LoadImageOfADownloadedRegion)
 TEST(HeaderTool, ShortSourcesArePaddedWith0xFFAndLongOnesCut)
 {
     ScratchDir dir;
-    const std::vector<std::uint8_t> cables = randomBytes(2400, 2);
+    const std::vector<std::uint8_t> cables = patternBytes(2400, 2);
     writeBytes(dir.file("custom_cables.in"), cables);
     // Lower-case digits are accepted as well.
     ASSERT_EQ(runHeader(dir, {"+", "custom_cables.in", "short.bin", "b9ae4", "BA544"}).exitStatus, 1);
@@ -49,7 +53,7 @@ TEST(HeaderTool, ShortSourcesArePaddedWith0xFFAndLongOnesCut)
 TEST(HeaderTool, CopyWritesTheSourceUnchanged)
 {
     ScratchDir dir;
-    const std::vector<std::uint8_t> cables = randomBytes(2400, 3);
+    const std::vector<std::uint8_t> cables = patternBytes(2400, 3);
     writeBytes(dir.file("custom_cables.i"), cables);
     writeBytes(dir.file("custom_cables.in"), {1, 2, 3});
     const ChildResult run = runHeader(dir, {"c", "custom_cables.i", "custom_cables.in"});
@@ -101,7 +105,7 @@ TEST(HeaderTool, AMissingSourceOrAnUnwritableTargetFailsAndKeepsTheTarget)
         EXPECT_EQ(readBytes(dir.file("dst.bin")), old);
     }
 
-    writeBytes(dir.file("src"), randomBytes(0x40000, 4));
+    writeBytes(dir.file("src"), patternBytes(0x40000, 4));
     std::filesystem::create_directory(dir.file("dir.bin"));
     EXPECT_EQ(runHeader(dir, {"c", "src", "dir.bin"}).exitStatus, 0);
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("dir.bin")));

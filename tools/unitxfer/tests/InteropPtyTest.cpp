@@ -6,8 +6,11 @@
 #include <algorithm>
 #include <unistd.h>
 
-#include "TempDir.h"
+#include "testkit/ScratchDir.h"
+#include "testkit/Files.h"
 #include "XferHarness.h"
+
+using namespace testkit;
 
 namespace {
 
@@ -64,8 +67,8 @@ void expectPaddedWith1A(const std::vector<std::uint8_t>& got, const std::vector<
 // Our sender on end B to rx on end A.
 void oursToRx(const Case& c, const DirectionOptions* aToB = nullptr, const DirectionOptions* bToA = nullptr)
 {
-    TempDir dir;
-    auto data = patternData(c.size, static_cast<unsigned>(c.size));
+    ScratchDir dir;
+    auto data = patternBytes(c.size, static_cast<unsigned>(c.size));
     ASSERT_TRUE(writeBytes(dir / "in.bin", data));
     auto line = startLine(kLatencyUs, 0, kLimitMs, aToB, bToA);
     ASSERT_TRUE(line);
@@ -73,7 +76,7 @@ void oursToRx(const Case& c, const DirectionOptions* aToB = nullptr, const Direc
     if (c.crc)
         rxArgs.push_back("-c");
     rxArgs.push_back("out.bin");  // rx refuses an absolute path
-    PipePeer rx(PipePeer::relayed(rxArgs, line->path(END_A), 57600, dir.path, dir / "rx.log"));
+    PipePeer rx(PipePeer::relayed(rxArgs, line->path(END_A), 57600, dir.prefix(), dir / "rx.log"));
     std::vector<std::string> args = {"send", "--baud", "57600"};
     if (c.oneK)
         args.push_back("--1k");
@@ -105,8 +108,8 @@ void oursToRx(const Case& c, const DirectionOptions* aToB = nullptr, const Direc
 // our receiver's first three 'C's, so that it falls back to NAK.
 void sxToOurs(const Case& c, const DirectionOptions* aToB = nullptr, const DirectionOptions* bToA = nullptr)
 {
-    TempDir dir;
-    auto data = patternData(c.size, static_cast<unsigned>(c.size) + 7);
+    ScratchDir dir;
+    auto data = patternBytes(c.size, static_cast<unsigned>(c.size) + 7);
     ASSERT_TRUE(writeBytes(dir / "in.bin", data));
     DirectionOptions noCrcStart;
     if (!c.crc && !bToA) {
@@ -119,7 +122,7 @@ void sxToOurs(const Case& c, const DirectionOptions* aToB = nullptr, const Direc
     if (c.oneK)
         sxArgs.push_back("-k");
     sxArgs.push_back("in.bin");
-    PipePeer sx(PipePeer::relayed(sxArgs, line->path(END_A), 57600, dir.path, dir / "sx.log"));
+    PipePeer sx(PipePeer::relayed(sxArgs, line->path(END_A), 57600, dir.prefix(), dir / "sx.log"));
     PipePeer ours(unitxferCommand({"receive", "--baud", "57600", line->path(END_B), dir / "out.bin"},
                                   dir / "ours.txt"));
     ASSERT_EQ(ours.start(), 0);

@@ -5,8 +5,11 @@
 #include <csignal>
 #include <unistd.h>
 
-#include "TempDir.h"
+#include "testkit/ScratchDir.h"
+#include "testkit/Files.h"
 #include "XferHarness.h"
+
+using namespace testkit;
 
 namespace {
 
@@ -17,8 +20,8 @@ double seconds()
 
 TEST(UnitxferPty, SendsToItselfByPortNameAndByPath)
 {
-    TempDir dir;
-    auto data = patternData(5000, 1);
+    ScratchDir dir;
+    auto data = patternBytes(5000, 1);
     ASSERT_TRUE(writeBytes(dir / "in.bin", data));
     auto line = startLine(500, 0, 60000);
     ASSERT_TRUE(line);
@@ -39,7 +42,7 @@ TEST(UnitxferPty, SendsToItselfByPortNameAndByPath)
 
 TEST(UnitxferPty, ReportsAMissingFileAndAMissingTargetFolder)
 {
-    TempDir dir;
+    ScratchDir dir;
     auto line = startLine(0, 0, 30000);
     ASSERT_TRUE(line);
     PipePeer send(unitxferCommand({"send", line->path(END_A), dir / "absent.bin"}, dir / "send.txt"));
@@ -71,8 +74,8 @@ TEST(UnitxferPty, ReportsAMissingFileAndAMissingTargetFolder)
 
 TEST(UnitxferPty, FailsSoonWhenThePeerDisappearsMidTransfer)
 {
-    TempDir dir;
-    ASSERT_TRUE(writeBytes(dir / "big.bin", patternData(400000, 2)));
+    ScratchDir dir;
+    ASSERT_TRUE(writeBytes(dir / "big.bin", patternBytes(400000, 2)));
     // Paced, so the transfer is still running when the receiver goes.
     auto line = startLine(0, 115200, 60000);
     ASSERT_TRUE(line);

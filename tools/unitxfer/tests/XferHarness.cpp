@@ -1,38 +1,7 @@
 // Helpers for the end-to-end transfer tests on the virtual line.
 #include "XferHarness.h"
 
-#include <fstream>
-#include <iterator>
-
-std::vector<std::uint8_t> patternData(std::size_t n, unsigned seed)
-{
-    std::vector<std::uint8_t> v(n);
-    std::uint32_t x = seed * 2654435761u + 1;
-    for (std::size_t i = 0; i < n; ++i) {
-        x = x * 1664525u + 1013904223u;
-        v[i] = static_cast<std::uint8_t>(x >> 24);
-    }
-    return v;
-}
-
-bool writeBytes(const std::string& path, const std::vector<std::uint8_t>& data)
-{
-    std::ofstream f(path, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    return static_cast<bool>(f);
-}
-
-std::vector<std::uint8_t> readBytes(const std::string& path)
-{
-    std::ifstream f(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(f), {});
-}
-
-std::string readText(const std::string& path)
-{
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
+#include <algorithm>
 
 std::vector<std::uint8_t> paddedLikeOurSender(const std::vector<std::uint8_t>& data, bool oneK)
 {

@@ -6,14 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "PipePeer.h"
-#include "VirtualLine.h"
-
-// Deterministic file content of n bytes (never all one value).
-std::vector<std::uint8_t> patternData(std::size_t n, unsigned seed);
-bool writeBytes(const std::string& path, const std::vector<std::uint8_t>& data);
-std::vector<std::uint8_t> readBytes(const std::string& path);
-std::string readText(const std::string& path);
+#include "sim/line/PipePeer.h"
+#include "sim/line/VirtualLine.h"
 
 // What a file sent by our engine looks like after a receiver that keeps
 // whole blocks: the data, padded with 0x00 to the blocks the sender's

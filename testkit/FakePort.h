@@ -4,10 +4,14 @@
 
 #include <cstdint>
 #include <deque>
+#include <limits>
+#include <string>
 #include <vector>
 
-#include "VirtualClock.h"
 #include "comlink/CommPort.h"
+#include "testkit/VirtualClock.h"
+
+namespace testkit {
 
 // One byte with the virtual time at which it was written or is due.
 struct TimedByte {
@@ -45,7 +49,7 @@ public:
     int readChar() override;
     int read(std::uint8_t* bytes, unsigned len) override;
     int purge(int which, int count) override;
-    int dumpSettings(const LineSink&) override { return 0; }
+    int dumpSettings(const LineSink& sink) override;
 
     // Queues bytes for the host, readable delayMs from now (after what is
     // already queued). fragment > 0 splits them into pieces of that many
@@ -54,18 +58,33 @@ public:
                  std::size_t fragment = 0, std::uint32_t gapMs = 0);
     // Bytes queued for the host, due or not.
     std::size_t inputQueued() const { return input.size(); }
-    // Everything the host wrote, without times.
+    // Text queued for the host, readable delayMs from now.
+    void deliverText(const std::string& text, std::uint32_t delayMs = 0);
+    // Everything the host wrote, without times; and as text.
     std::vector<std::uint8_t> writtenBytes() const;
+    std::string writtenText() const;
 
     VirtualClock& clock;
     std::vector<TimedByte> written;   // the spy: every byte the host wrote
     std::uint32_t idleStepMs = 5;     // virtual time one idle() takes
     int idleResult = 0;               // nonzero: idle() fails with it (port gone)
+    std::uint64_t idleResultAfter = 0;  // idle() calls that pass before idleResult applies
     bool refuseOutput = false;        // writes are not taken (-805)
+    std::size_t outputRoom = std::numeric_limits<std::size_t>::max();  // bytes taken before writes are refused
+    int refuseBaud = -1;              // setLineSettings() with this rate fails (-839)
+    int signalResult = 0;             // nonzero: signal() other than DCD answers it
+    std::uint8_t statusBits[4] = {};  // ORed into lineStatus()
+    std::vector<std::string> calls;   // "line", "flow": the setters called, in order
+    std::uint64_t readCalls = 0;
     bool carrier = true;              // DCD in the line status
     unsigned txBytesPerMs = 0;        // output drain rate; 0 = leaves at once
     std::uint64_t idleCalls = 0;
     int baud = 9600;
+    char parity = 'N';
+    int dataBits = 8;
+    int stopBits = 1;
+    int inFlow = 0;
+    int outFlow = 0;
 
 protected:
     // Called with each byte the host wrote, once the port took it.
@@ -82,9 +101,6 @@ private:
     std::uint32_t lastDue = 0;
     std::uint32_t txPending = 0;
     std::uint32_t txSince = 0;
-    int inFlow = 0;
-    int outFlow = 0;
-    char parity = 'N';
-    int dataBits = 8;
-    int stopBits = 1;
 };
+
+} // namespace testkit

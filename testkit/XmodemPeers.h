@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "FakePort.h"
+#include "testkit/FakePort.h"
+
+namespace testkit {
 
 // Builds one frame: header, number, complement, data (padded with pad to
 // size), then CRC-16 high byte first, or the one-byte sum.
@@ -15,12 +17,6 @@ std::vector<std::uint8_t> xmodemFrame(int number, const std::vector<std::uint8_t
                                       int size, bool crc, std::uint8_t pad = 0x00);
 // True when bytes hold the cancel sequence (ten CAN, ten BS).
 bool containsCancelSequence(const std::vector<std::uint8_t>& bytes);
-// Reads a whole file; empty when it cannot be read.
-std::vector<std::uint8_t> readWholeFile(const std::string& path);
-// Writes a whole file; false on failure.
-bool writeWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
-// n bytes of a repeatable pseudo-random pattern.
-std::vector<std::uint8_t> patternBytes(std::size_t n, std::uint32_t seed = 1);
 
 // A frame as the receiving peer parsed it.
 struct ReceivedFrame {
@@ -129,3 +125,5 @@ private:
     void advance();
     bool started = false;
 };
+
+} // namespace testkit

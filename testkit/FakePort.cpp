@@ -1,7 +1,9 @@
 // The in-memory fake port: due-time input queue, output spy, faults.
-#include "FakePort.h"
+#include "testkit/FakePort.h"
 
 #include <cstring>
+
+namespace testkit {
 
 FakePort::FakePort(VirtualClock& clock) : clock(clock), lastDue(clock.tickMs()), txSince(clock.tickMs())
 {
@@ -12,7 +14,7 @@ int FakePort::idle()
     clock.advance(idleStepMs);
     ++idleCalls;
     onIdle();
-    return idleResult;
+    return idleCalls > idleResultAfter ? idleResult : 0;
 }
 
 bool FakePort::due(const TimedByte& b) const
@@ -51,6 +53,7 @@ int FakePort::queueStatus(QueueStatus& out, int /*mode*/)
 
 int FakePort::setFlowControl(int inKind, int outKind)
 {
+    calls.emplace_back("flow");
     inFlow = inKind;
     outFlow = outKind;
     return 0;
@@ -67,11 +70,16 @@ int FakePort::signal(int id, int value)
 {
     if (id == SIG_DCD)
         return carrier ? 1 : 0;
+    if (signalResult != 0)
+        return signalResult;
     return value < 0 ? 0 : value & 1;
 }
 
 int FakePort::setLineSettings(int newBaud, char newParity, int newDataBits, int newStopBits)
 {
+    calls.emplace_back("line");
+    if (newBaud == refuseBaud)
+        return COMM_BAUD_REFUSED;
     baud = newBaud;
     parity = newParity;
     dataBits = newDataBits;
@@ -94,18 +102,21 @@ int FakePort::lineStatus(PackedLineStatus out)
     // DCD is the third pair of byte 1.
     if (carrier)
         out[1] = static_cast<std::uint8_t>(1 << 4);
+    for (int i = 0; i < 4; ++i)
+        out[i] |= statusBits[i];
     return 0;
 }
 
 bool FakePort::take(std::uint8_t byte)
 {
-    if (refuseOutput) {
+    if (refuseOutput || outputRoom == 0) {
         lastError = COMM_OUTPUT_INCOMPLETE;
         return false;
     }
     drainOutput();
     if (txBytesPerMs != 0)
         ++txPending;
+    --outputRoom;
     written.push_back(TimedByte{clock.tickMs(), byte});
     onWrite(byte);
     return true;
@@ -133,6 +144,7 @@ int FakePort::write(const std::uint8_t* bytes, unsigned len)
 
 int FakePort::readChar()
 {
+    ++readCalls;
     if (input.empty() || !due(input.front()))
         return COMM_NO_CHARACTER;
     const std::uint8_t b = input.front().byte;
@@ -183,3 +195,24 @@ std::vector<std::uint8_t> FakePort::writtenBytes() const
         out.push_back(b.byte);
     return out;
 }
+
+void FakePort::deliverText(const std::string& text, std::uint32_t delayMs)
+{
+    deliver(std::vector<std::uint8_t>(text.begin(), text.end()), delayMs);
+}
+
+std::string FakePort::writtenText() const
+{
+    std::string out;
+    for (const TimedByte& b : written)
+        out += static_cast<char>(b.byte);
+    return out;
+}
+
+int FakePort::dumpSettings(const LineSink& sink)
+{
+    sink("fake port");
+    return 0;
+}
+
+} // namespace testkit

@@ -1,7 +1,9 @@
 // The joined fake ports and the turn-taking between their two threads.
-#include "PipePair.h"
+#include "testkit/PipePair.h"
 
 #include <thread>
+
+namespace testkit {
 
 class PipePair::End : public FakePort {
 public:
@@ -75,3 +77,5 @@ void PipePair::run(const std::function<void(FakePort&)>& a, const std::function<
     body(0, a);
     t1.join();
 }
+
+} // namespace testkit

@@ -1,5 +1,5 @@
 // Helpers for tests that drive real pseudo-terminals.
-#include "PtyTestSupport.h"
+#include "testkit/Pty.h"
 
 #include <cerrno>
 #include <chrono>
@@ -7,7 +7,31 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include "PtyEnd.h"
+#include "sim/line/PtyEnd.h"
+
+namespace testkit {
+
+bool waitForInput(int fd, int n, int timeoutMs)
+{
+    return waitUntil(
+        [&] {
+            int waiting = 0;
+            return ioctl(fd, FIONREAD, &waiting) == 0 && waiting >= n;
+        },
+        timeoutMs);
+}
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (condition())
+            return true;
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
 
 int openRawDevice(const std::string& path, int baud)
 {
@@ -72,3 +96,5 @@ double nowSeconds()
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
+
+} // namespace testkit

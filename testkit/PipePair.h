@@ -7,7 +7,9 @@
 #include <memory>
 #include <mutex>
 
-#include "FakePort.h"
+#include "testkit/FakePort.h"
+
+namespace testkit {
 
 // What one side writes becomes the other side's input at once. run() starts
 // one thread per side and lets only one of them run at a time: a side hands
@@ -37,3 +39,5 @@ private:
     int turn = 0;
     bool done[2] = {false, false};
 };
+
+} // namespace testkit

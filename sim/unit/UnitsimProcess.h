@@ -1,8 +1,8 @@
-// Test helper: runs the unitsim program as a child process and talks to it
-// over its virtual line as a host does.
+// Runs the unitsim program as a child process and talks to it over its
+// virtual line as a host does (for tests).
 #pragma once
 
-#include <cstdint>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,18 +13,6 @@
 
 class CommLink;
 class CommPort;
-
-// A scratch directory removed with the object.
-class ScratchDir {
-public:
-    explicit ScratchDir(const std::string& tag);
-    ~ScratchDir();
-    const std::string& path() const { return dir; }
-    std::string file(const std::string& name) const { return dir + "/" + name; }
-
-private:
-    std::string dir;
-};
 
 // One unitsim process with a symbolic link to its host end inside dir.
 class UnitsimProcess {
@@ -75,14 +63,3 @@ private:
     std::unique_ptr<CommPort> hostPort;
     std::unique_ptr<CommLink> hostLink;
 };
-
-// Builds a 32-byte load header followed by payload.
-std::vector<std::uint8_t> loadHeaderImage(std::uint32_t start, const std::vector<std::uint8_t>& payload);
-bool writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
-std::vector<std::uint8_t> readBytes(const std::string& path);
-
-// Runs a program (argv[0] a path or a name looked up in PATH) in workDir
-// with its output in outputPath; its exit status, or -1 when it had not
-// ended within timeoutMs (it is then killed).
-int runProgram(const std::vector<std::string>& argv, const std::string& workDir,
-               const std::string& outputPath, int timeoutMs);

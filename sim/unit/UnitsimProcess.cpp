@@ -1,13 +1,11 @@
-// Child-process runner for the unitsim pty tests.
-#include "UnitsimProcess.h"
+// The unitsim program as a child process, and the host end of its line.
+#include "sim/unit/UnitsimProcess.h"
 
 #include <signal.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -15,25 +13,6 @@
 #include "comlink/CommLink.h"
 #include "comlink/PortSettings.h"
 #include "comlink/PosixCommPort.h"
-
-namespace fs = std::filesystem;
-
-ScratchDir::ScratchDir(const std::string& tag)
-{
-    std::string pattern = (fs::temp_directory_path() / ("unitsim-" + tag + "-XXXXXX")).string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (::mkdtemp(buffer.data()) != nullptr)
-        dir = buffer.data();
-}
-
-ScratchDir::~ScratchDir()
-{
-    // UNITSIM_KEEP_SCRATCH keeps the folder (transcripts, outputs) for a look.
-    std::error_code ec;
-    if (!dir.empty() && std::getenv("UNITSIM_KEEP_SCRATCH") == nullptr)
-        fs::remove_all(dir, ec);
-}
 
 UnitsimProcess::UnitsimProcess(const std::string& dir, const std::vector<std::string>& options)
     : link(dir + "/unit"), transcript(dir + "/transcript.jsonl"), outputFile(dir + "/unitsim.out")
@@ -158,44 +137,4 @@ bool UnitsimProcess::waitForEvents(const std::string& event, std::size_t count, 
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     } while (std::chrono::steady_clock::now() < deadline);
     return false;
-}
-
-std::vector<std::uint8_t> loadHeaderImage(std::uint32_t start, const std::vector<std::uint8_t>& payload)
-{
-    std::vector<std::uint8_t> image = {'E', 'S', 'T', 'F', 'B', 'I', 'N', 'R'};
-    const std::uint32_t end = start + static_cast<std::uint32_t>(payload.size());
-    for (std::uint32_t word : {start, end, 0xFF000000u, 0u, start, end})
-        for (int k = 3; k >= 0; --k)
-            image.push_back(static_cast<std::uint8_t>(word >> (8 * k)));
-    image.insert(image.end(), payload.begin(), payload.end());
-    return image;
-}
-
-bool writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
-
-std::vector<std::uint8_t> readBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-int runProgram(const std::vector<std::string>& args, const std::string& workDir,
-               const std::string& outputPath, int timeoutMs)
-{
-    ChildProcess child;
-    child.redirectToFile(ChildProcess::StdOut, outputPath);
-    child.mergeErrorIntoOutput();
-    child.searchPath(true);
-    if (!child.start(args[0], args, workDir))
-        return 127;
-    if (!child.wait(timeoutMs)) {
-        child.kill();
-        return -1;
-    }
-    return child.exitStatus();
 }

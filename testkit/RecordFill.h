@@ -4,13 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
-#include "CalImages.h"
-#include "CalRecord.h"
+#include "calimage/CalImages.h"
+#include "calimage/CalRecord.h"
 
-// `n` pseudo-random bytes from `seed` (the same seed gives the same bytes).
-std::vector<std::uint8_t> randomBytes(std::size_t n, std::uint32_t seed);
+namespace testkit {
 
 // Fills every element of `rec` with pseudo-random bits from `seed`.
 void fillRandom(CalRecord& rec, std::uint32_t seed);
@@ -29,6 +29,11 @@ std::uint32_t be32(const std::vector<std::uint8_t>& bytes, std::size_t at);
 // The 32 bytes a LoadHeader for [start, end) must hold, spelled out byte by
 // byte (independently of the library's writer).
 std::vector<std::uint8_t> expectedLoadHeader(std::uint32_t start, std::uint32_t end);
+// That header for [start, start + payload size) followed by payload: an image
+// the unit writes at start.
+std::vector<std::uint8_t> loadHeaderImage(std::uint32_t start, const std::vector<std::uint8_t>& payload);
 
 // "\nLF cal set." with 7 dots, then "\nRF cal set." with `rfDots` dots.
 std::string setTexts(int rfDots);
+
+} // namespace testkit

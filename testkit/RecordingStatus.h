@@ -9,6 +9,8 @@
 
 #include "transfer/TransferStatus.h"
 
+namespace testkit {
+
 class RecordingStatus : public TransferStatus {
 public:
     void message(const char* text) override { messages.emplace_back(text); }
@@ -31,3 +33,5 @@ public:
     std::function<int()> abortWhen;   // returns 0 or an abort code
     int notifyCalls = 0;
 };
+
+} // namespace testkit

@@ -1,12 +1,12 @@
-// The scripted XMODEM peers and small file and frame helpers for the tests.
-#include "XmodemPeers.h"
+// The scripted XMODEM peers and the frame helpers for the tests.
+#include "testkit/XmodemPeers.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
 #include "transfer/BlockCheck.h"
 #include "transfer/XmodemTransfer.h"
+
+namespace testkit {
 
 std::vector<std::uint8_t> xmodemFrame(int number, const std::vector<std::uint8_t>& data,
                                       int size, bool crc, std::uint8_t pad)
@@ -34,30 +34,6 @@ bool containsCancelSequence(const std::vector<std::uint8_t>& bytes)
 {
     const std::uint8_t* seq = XmodemTransfer::cancelSequence;
     return std::search(bytes.begin(), bytes.end(), seq, seq + 20) != bytes.end();
-}
-
-std::vector<std::uint8_t> readWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool writeWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
-
-std::vector<std::uint8_t> patternBytes(std::size_t n, std::uint32_t seed)
-{
-    std::vector<std::uint8_t> out(n);
-    std::uint32_t x = seed * 2654435761u + 1;
-    for (auto& b : out) {
-        x = x * 1103515245u + 12345u;
-        b = static_cast<std::uint8_t>(x >> 16);
-    }
-    return out;
 }
 
 // ---- receiving peer -------------------------------------------------------
@@ -287,3 +263,5 @@ void XmodemSenderPeer::onWrite(std::uint8_t byte)
         }
     }
 }
+
+} // namespace testkit

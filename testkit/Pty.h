@@ -1,5 +1,6 @@
-// A pseudo-terminal pair for tests and benchmarks: the port under test
-// opens the slave path, the test drives the master ("far end").
+// Pseudo-terminal helpers for tests and benchmarks: a pty pair whose slave
+// the port under test opens while the test drives the master ("far end"),
+// raw device I/O with deadlines, and waiting for a condition in real time.
 #pragma once
 
 #include <fcntl.h>
@@ -9,9 +10,14 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
+#include <vector>
+
+namespace testkit {
 
 class Pty {
 public:
@@ -80,14 +86,22 @@ public:
     std::string path;
 };
 
-// Waits (real time, at most 2 s) until fd has at least n bytes to read.
-inline bool waitForInput(int fd, int n)
-{
-    for (int i = 0; i < 2000; ++i) {
-        int waiting = 0;
-        if (ioctl(fd, FIONREAD, &waiting) == 0 && waiting >= n)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
-}
+// Waits (real time, at most timeoutMs) until fd has at least n bytes to read.
+bool waitForInput(int fd, int n, int timeoutMs = 2000);
+// Polls condition every millisecond until it holds or timeoutMs (real
+// time) have passed; whether it held.
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs);
+
+// Opens a device read-write, non-blocking, raw 8N1 at baud (0 keeps the
+// speed). -1 on failure.
+int openRawDevice(const std::string& path, int baud = 0);
+// Writes all of data, waiting for room; false on an error.
+bool writeAllTo(int fd, const std::vector<std::uint8_t>& data);
+// Reads until n bytes have come or timeoutMs have passed; what came.
+std::vector<std::uint8_t> readUpTo(int fd, std::size_t n, int timeoutMs);
+// Waits up to timeoutMs for fd to report a hang-up.
+bool waitHangUp(int fd, int timeoutMs);
+// Seconds of the monotonic clock.
+double nowSeconds();
+
+} // namespace testkit

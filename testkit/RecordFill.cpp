@@ -1,18 +1,10 @@
 // Test helpers: reproducible pseudo-random contents and image bytes.
-#include "RecordFill.h"
+#include "testkit/RecordFill.h"
 
 #include <random>
 #include <sstream>
 
-std::vector<std::uint8_t> randomBytes(std::size_t n, std::uint32_t seed)
-{
-    std::mt19937 gen(seed);
-    std::vector<std::uint8_t> out(n);
-    for (std::uint8_t& b : out) {
-        b = static_cast<std::uint8_t>(gen() >> 24);
-    }
-    return out;
-}
+namespace testkit {
 
 void fillRandom(CalRecord& rec, std::uint32_t seed)
 {
@@ -71,3 +63,12 @@ std::vector<std::uint8_t> expectedLoadHeader(std::uint32_t start, std::uint32_t 
     }
     return out;
 }
+
+std::vector<std::uint8_t> loadHeaderImage(std::uint32_t start, const std::vector<std::uint8_t>& payload)
+{
+    std::vector<std::uint8_t> image = expectedLoadHeader(start, start + static_cast<std::uint32_t>(payload.size()));
+    image.insert(image.end(), payload.begin(), payload.end());
+    return image;
+}
+
+} // namespace testkit
