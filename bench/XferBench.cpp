@@ -11,14 +11,14 @@
 #include <unistd.h>
 #include <vector>
 
-#include "CommLink.h"
-#include "PipePeer.h"
-#include "PortSettings.h"
-#include "PosixCommPort.h"
-#include "TransferStatus.h"
-#include "VirtualLine.h"
-#include "Xmodem1kTransfer.h"
-#include "XmodemTransfer.h"
+#include "comlink/CommLink.h"
+#include "sim/line/PipePeer.h"
+#include "comlink/PortSettings.h"
+#include "comlink/PosixCommPort.h"
+#include "transfer/TransferStatus.h"
+#include "sim/line/VirtualLine.h"
+#include "transfer/Xmodem1kTransfer.h"
+#include "transfer/XmodemTransfer.h"
 #include "testkit/Files.h"
 #include "testkit/ScratchDir.h"
 

@@ -1,5 +1,5 @@
 // Big-endian field readers and writers.
-#include "BigEndian.h"
+#include "calimage/BigEndian.h"
 
 #include <bit>
 

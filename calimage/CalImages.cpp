@@ -1,5 +1,5 @@
 // Reading and writing whole calibration images in one forward pass.
-#include "CalImages.h"
+#include "calimage/CalImages.h"
 
 #include <vector>
 

@@ -7,9 +7,9 @@
 #include <functional>
 #include <string_view>
 
-#include "BigEndian.h"
-#include "CalLayouts.h"
-#include "CalRecord.h"
+#include "calimage/BigEndian.h"
+#include "calimage/CalLayouts.h"
+#include "calimage/CalRecord.h"
 
 // Receives progress and message texts; the program decides where they go.
 using TextSink = std::function<void(std::string_view)>;

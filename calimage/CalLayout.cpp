@@ -1,5 +1,5 @@
 // Derives the offsets of a layout from its field table.
-#include "CalLayout.h"
+#include "calimage/CalLayout.h"
 
 Layout::Layout(std::string_view name, std::span<const FieldSpec> fields)
     : name_(name), fields_(fields)

@@ -1,5 +1,5 @@
 // The one Layout object of each calibration record.
-#include "CalLayouts.h"
+#include "calimage/CalLayouts.h"
 
 using namespace callayout;
 

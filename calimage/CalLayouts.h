@@ -5,7 +5,7 @@
 #include <array>
 #include <stdexcept>
 
-#include "CalLayout.h"
+#include "calimage/CalLayout.h"
 
 namespace callayout {
 using enum FieldType;

@@ -1,5 +1,5 @@
 // In-memory records and their single-pass reading and writing.
-#include "CalRecord.h"
+#include "calimage/CalRecord.h"
 
 #include <bit>
 #include <cstdlib>

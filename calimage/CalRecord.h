@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "BigEndian.h"
-#include "CalLayout.h"
+#include "calimage/BigEndian.h"
+#include "calimage/CalLayout.h"
 
 // The elements of one record of a given layout, each kept as its encoded bit
 // pattern (an f32 as its 32 bits, an i16 as its 16 bits), so copies are bit

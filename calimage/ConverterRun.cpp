@@ -1,10 +1,10 @@
 // The run shared by the two calibration converters.
-#include "ConverterRun.h"
+#include "calimage/ConverterRun.h"
 
 #include <fstream>
 #include <vector>
 
-#include "FileReplacer.h"
+#include "calimage/FileReplacer.h"
 
 int runConverter(const ConverterPlan& plan, const TextSink& sink)
 {

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "CalImages.h"
+#include "calimage/CalImages.h"
 
 // What distinguishes one converter from the other.
 struct ConverterPlan {

@@ -1,5 +1,5 @@
 // The portable part of FileReplacer.
-#include "FileReplacer.h"
+#include "calimage/FileReplacer.h"
 
 #include <utility>
 

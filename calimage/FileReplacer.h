@@ -11,7 +11,8 @@
 // succeeds the target is untouched: a failed create, write or commit, or
 // destruction without commit, leaves the previous target (or its absence) as
 // it was and removes the temporary file. Single-threaded; one object per
-// target at a time. The platform part lives in posix/ and win32/.
+// target at a time. The platform part lives in FileReplacerPosix.cpp and
+// FileReplacerWin32.cpp.
 class FileReplacer {
 public:
     explicit FileReplacer(std::string target);

@@ -1,5 +1,5 @@
 // Field copies between records of different layouts.
-#include "RecordOps.h"
+#include "calimage/RecordOps.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -5,7 +5,7 @@
 #include <span>
 #include <string_view>
 
-#include "CalRecord.h"
+#include "calimage/CalRecord.h"
 
 // Copies field `name` bit for bit from `from` to the field of the same name in
 // `to`. Both must exist with the same type and shape; anything else is a

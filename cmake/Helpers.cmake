@@ -16,3 +16,21 @@ function(unitflash_add_tests name)
   endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30 ${props})
 endfunction()
+
+# unitflash_folder_headers(TARGET PUBLIC|PRIVATE)
+# Lets TARGET (and with PUBLIC, whatever links it) include the headers of
+# the folder this is called from by their path from the project root
+# ("comlink/CommLink.h"), and no other folder's. The include directory is a
+# folder of the build tree holding a single link to this source folder, so
+# a target sees exactly the folders of the targets it links.
+function(unitflash_folder_headers target scope)
+  file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  string(REPLACE "/" "_" key "${rel}")
+  set(root ${PROJECT_BINARY_DIR}/headers/${key})
+  if(NOT EXISTS ${root}/${rel})
+    get_filename_component(parent ${root}/${rel} DIRECTORY)
+    file(MAKE_DIRECTORY ${parent})
+    file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${root}/${rel} SYMBOLIC)
+  endif()
+  target_include_directories(${target} ${scope} ${root})
+endfunction()

@@ -1,5 +1,5 @@
 // The real monotonic millisecond clock.
-#include "Clock.h"
+#include "comlink/Clock.h"
 
 #include <chrono>
 

@@ -1,10 +1,10 @@
 // Timed character I/O over a non-blocking CommPort.
-#include "CommLink.h"
+#include "comlink/CommLink.h"
 
 #include <cstring>
 
-#include "LineState.h"
-#include "PortSettings.h"
+#include "comlink/LineState.h"
+#include "comlink/PortSettings.h"
 
 CommLink::CommLink(CommPort* port_, Clock* clock_)
     : port(port_), clock(clock_ ? clock_ : &systemClock())

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "Clock.h"
-#include "CommPort.h"
+#include "comlink/Clock.h"
+#include "comlink/CommPort.h"
 
 class PortSettings;
 class LineState;

@@ -1,8 +1,8 @@
 // The serial port interface: the process-wide port-use table and the default
 // bodies that stop the process when a port class leaves an operation out.
-#include "CommPort.h"
+#include "comlink/CommPort.h"
 
-#include "LibraryError.h"
+#include "comlink/LibraryError.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The fatal library error: formats the message, hands it to the installed
 // handler and ends the process.
-#include "LibraryError.h"
+#include "comlink/LibraryError.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,9 +1,9 @@
 // Remembers a port's flow control when made and gives it back on restore();
 // reads the packed line status.
-#include "LineState.h"
+#include "comlink/LineState.h"
 
-#include "CommLink.h"
-#include "PortDump.h"
+#include "comlink/CommLink.h"
+#include "comlink/PortDump.h"
 
 LineState::LineState(CommLink* link) : port(link->port)
 {

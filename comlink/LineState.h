@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "CommPort.h"
+#include "comlink/CommPort.h"
 
 class CommLink;
 

@@ -1,6 +1,6 @@
 // Logic shared by the port implementations: the packed line status, the
 // latched line errors and the draining purge.
-#include "PortCommon.h"
+#include "comlink/PortCommon.h"
 
 int querySignal(int id, int modemStatus, std::uint32_t errorLatch)
 {

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "CommPort.h"
+#include "comlink/CommPort.h"
 
 // Line errors latched between two line-status reads (bit values as the
 // Windows driver reports them, so both ports keep the same latch).

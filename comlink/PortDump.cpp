@@ -1,5 +1,5 @@
 // Text formatting shared by the settings dumps of the ports and holders.
-#include "PortDump.h"
+#include "comlink/PortDump.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "CommPort.h"
+#include "comlink/CommPort.h"
 
 // Values of DeviceControl::dtrControl and rtsControl.
 enum LineControl : int {

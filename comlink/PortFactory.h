@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "CommPort.h"
+#include "comlink/CommPort.h"
 
 // Opens "Comm portIndex+1" with the platform's port class (POSIX termios or
 // Win32). Never null; the caller checks lastError (0 = usable).

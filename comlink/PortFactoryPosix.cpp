@@ -1,8 +1,8 @@
 // Creates the serial port on POSIX: a PosixCommPort.
-#include "PortFactory.h"
+#include "comlink/PortFactory.h"
 
-#include "PortNames.h"
-#include "PosixCommPort.h"
+#include "comlink/PortNames.h"
+#include "comlink/PosixCommPort.h"
 
 std::unique_ptr<CommPort> openCommPort(int portIndex, int rxQueueSize, int txQueueSize)
 {

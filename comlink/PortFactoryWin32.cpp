@@ -1,8 +1,8 @@
 // Creates the serial port on Windows: a Win32CommPort.
-#include "PortFactory.h"
+#include "comlink/PortFactory.h"
 
-#include "PortNames.h"
-#include "Win32CommPort.h"
+#include "comlink/PortNames.h"
+#include "comlink/Win32CommPort.h"
 
 std::unique_ptr<CommPort> openCommPort(int portIndex, int rxQueueSize, int txQueueSize)
 {

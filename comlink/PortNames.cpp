@@ -1,5 +1,5 @@
 // The platform-independent half of the port names: parsing "Comm N".
-#include "PortNames.h"
+#include "comlink/PortNames.h"
 
 #include <cctype>
 

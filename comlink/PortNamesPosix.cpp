@@ -1,6 +1,6 @@
 // Port names on POSIX: "Comm N" is an entry of UNITFLASH_PORTS or the N-th
 // serial device present.
-#include "PortNames.h"
+#include "comlink/PortNames.h"
 
 #include <dirent.h>
 

@@ -1,5 +1,5 @@
 // Port names on Windows: "Comm N" is the device "\\.\COMN".
-#include "PortNames.h"
+#include "comlink/PortNames.h"
 
 #include <cstdio>
 

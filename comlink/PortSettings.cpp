@@ -1,8 +1,8 @@
 // Remembers a port's line settings when bound and gives them back on restore().
-#include "PortSettings.h"
+#include "comlink/PortSettings.h"
 
-#include "CommLink.h"
-#include "PortDump.h"
+#include "comlink/CommLink.h"
+#include "comlink/PortDump.h"
 
 PortSettings::PortSettings(CommLink* link)
 {

@@ -1,7 +1,7 @@
 // Remembers a port's line settings when bound and gives them back on restore().
 #pragma once
 
-#include "CommPort.h"
+#include "comlink/CommPort.h"
 
 class CommLink;
 

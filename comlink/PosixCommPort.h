@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "CommPort.h"
-#include "PortDump.h"
+#include "comlink/CommPort.h"
+#include "comlink/PortDump.h"
 
 // A terminal device opened non-blocking and exclusively, in raw mode.
 // Construction opens and configures it: 19200 baud, 8N1, no flow control,

@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "CommPort.h"
+#include "comlink/CommPort.h"
 
 // "\\.\COMn" opened for overlapped I/O, so a read returns at once with what
 // the driver holds. Construction opens and configures the device: 19200

@@ -1,5 +1,5 @@
 // Block checks: byte sums and the table-driven CRC-16/XMODEM.
-#include "BlockCheck.h"
+#include "transfer/BlockCheck.h"
 
 namespace {
 

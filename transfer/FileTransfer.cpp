@@ -1,11 +1,11 @@
 // Base transfer classes: ownership of status and file engine, the buffer,
 // and the library error for a transfer that cannot send or receive.
-#include "FileTransfer.h"
+#include "transfer/FileTransfer.h"
 
 #include <new>
 
-#include "CommLink.h"
-#include "LibraryError.h"
+#include "comlink/CommLink.h"
+#include "comlink/LibraryError.h"
 
 FileTransfer::FileTransfer(CommLink* link, TransferStatus* status)
     : link(link), lineState(link ? link->lineState : nullptr), status(status)

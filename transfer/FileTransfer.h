@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "BlockCheck.h"
-#include "FileEngine.h"
-#include "TransferStatus.h"
+#include "transfer/BlockCheck.h"
+#include "transfer/FileEngine.h"
+#include "transfer/TransferStatus.h"
 
 class CommLink;
 class LineState;

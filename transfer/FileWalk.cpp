@@ -1,5 +1,5 @@
 // The name-list walk shared by the platform file engines.
-#include "FileWalk.h"
+#include "transfer/FileWalk.h"
 
 #include <cstring>
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "FileEngine.h"
+#include "transfer/FileEngine.h"
 
 // One entry of a directory search.
 struct DirectoryEntry {

@@ -1,7 +1,7 @@
 // The file engine over the POSIX file API (open/read/write, opendir, fnmatch).
 #pragma once
 
-#include "FileWalk.h"
+#include "transfer/FileWalk.h"
 
 // Paths use '/' as separator; file parts match with '*' and '?' only (other
 // fnmatch specials are taken literally). Directory listings are sorted by

@@ -1,7 +1,7 @@
 // The transfer status record: defaults of the hooks and the guarded file name.
-#include "TransferStatus.h"
+#include "transfer/TransferStatus.h"
 
-#include "BlockCheck.h"
+#include "transfer/BlockCheck.h"
 
 TransferStatus::TransferStatus()
     : checkNames(checkKindNames())

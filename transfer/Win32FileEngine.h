@@ -1,7 +1,7 @@
 // The file engine over the Win32 file API (CreateFileA, FindFirstFileA).
 #pragma once
 
-#include "FileWalk.h"
+#include "transfer/FileWalk.h"
 
 // Paths use '\' (or '/') as separator, or a drive's ':' when neither is
 // present; FindFirstFileA matches the '*' and '?' wildcards.

@@ -1,7 +1,7 @@
 // XMODEM with 1024-byte blocks: the engine in variant 1.
 #pragma once
 
-#include "XmodemTransfer.h"
+#include "transfer/XmodemTransfer.h"
 
 // 1024-byte blocks while more than 896 bytes remain, 128-byte blocks for
 // the rest (variant 1). Everything else as XmodemTransfer.

@@ -1,8 +1,8 @@
 // XMODEM engine, receiving side: start requests, frames, duplicates,
 // refusals and the fall-back to the checksum.
-#include "XmodemTransfer.h"
+#include "transfer/XmodemTransfer.h"
 
-#include "CommLink.h"
+#include "comlink/CommLink.h"
 
 int XmodemTransfer::receiveFile(const char* name)
 {

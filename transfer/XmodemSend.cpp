@@ -1,9 +1,9 @@
 // XMODEM engine, sending side: start wait, blocks, acknowledgements, EOT.
-#include "XmodemTransfer.h"
+#include "transfer/XmodemTransfer.h"
 
 #include <cstring>
 
-#include "CommLink.h"
+#include "comlink/CommLink.h"
 
 int XmodemTransfer::sendFile(const char* name)
 {

@@ -1,13 +1,13 @@
 // XMODEM engine: construction, preparation and the line and status helpers
 // shared by the send and receive paths.
-#include "XmodemTransfer.h"
+#include "transfer/XmodemTransfer.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <string>
 
-#include "CommLink.h"
-#include "LineState.h"
+#include "comlink/CommLink.h"
+#include "comlink/LineState.h"
 
 const std::uint8_t XmodemTransfer::cancelSequence[20] = {
     XM_CAN, XM_CAN, XM_CAN, XM_CAN, XM_CAN, XM_CAN, XM_CAN, XM_CAN, XM_CAN, XM_CAN,

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "FileTransfer.h"
+#include "transfer/FileTransfer.h"
 
 // Control bytes on the line.
 enum XmodemByte : int {

@@ -4,7 +4,7 @@
 #include <bit>
 #include <sstream>
 
-#include "BigEndian.h"
+#include "calimage/BigEndian.h"
 
 namespace {
 std::istringstream bytesStream(std::initializer_list<unsigned char> bytes)

@@ -3,7 +3,7 @@
 
 #include <sstream>
 
-#include "CalImages.h"
+#include "calimage/CalImages.h"
 #include "testkit/RecordFill.h"
 #include "testkit/Files.h"
 

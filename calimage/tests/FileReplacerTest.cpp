@@ -6,7 +6,7 @@
 #include "testkit/ChildRun.h"
 #include "testkit/Files.h"
 #include "testkit/ScratchDir.h"
-#include "FileReplacer.h"
+#include "calimage/FileReplacer.h"
 
 using namespace testkit;
 

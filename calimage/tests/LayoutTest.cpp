@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "CalLayouts.h"
+#include "calimage/CalLayouts.h"
 
 namespace {
 using enum FieldType;

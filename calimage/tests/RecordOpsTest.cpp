@@ -1,7 +1,7 @@
 // Field copies and reshaping between records of different layouts.
 #include <gtest/gtest.h>
 
-#include "RecordOps.h"
+#include "calimage/RecordOps.h"
 
 namespace {
 using enum FieldType;

@@ -1,5 +1,5 @@
 // The constants of the kestrin conversion.
-#include "BuiltinTables.h"
+#include "converters/kcnv/BuiltinTables.h"
 
 namespace {
 constexpr std::array<float, 33> makeRfPointsAxis()

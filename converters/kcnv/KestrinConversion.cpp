@@ -1,9 +1,9 @@
 // Builds an old_velmora calibration set from a kestrin calibration set.
-#include "KestrinConversion.h"
+#include "converters/kcnv/KestrinConversion.h"
 
-#include "BuiltinTables.h"
-#include "CalLayouts.h"
-#include "RecordOps.h"
+#include "converters/kcnv/BuiltinTables.h"
+#include "calimage/CalLayouts.h"
+#include "calimage/RecordOps.h"
 
 namespace {
 // rf_pairs: which of the 32 kestrin rows feeds each of the 18 new points.

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "CalRecord.h"
+#include "calimage/CalRecord.h"
 
 // The old_velmora set converted from `kestrin` (a KestrinCalSet record):
 // LF part and most RF tables copied bit for bit, tables with other row

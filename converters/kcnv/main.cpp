@@ -3,8 +3,8 @@
 // was written, 0 otherwise; command-line arguments are not examined.
 #include <cstdio>
 
-#include "ConverterRun.h"
-#include "KestrinConversion.h"
+#include "calimage/ConverterRun.h"
+#include "converters/kcnv/KestrinConversion.h"
 
 int main()
 {

@@ -1,8 +1,8 @@
 // Builds a velmora calibration set from an old_velmora calibration set.
-#include "VelmoraConversion.h"
+#include "converters/lcnv/VelmoraConversion.h"
 
-#include "CalLayouts.h"
-#include "RecordOps.h"
+#include "calimage/CalLayouts.h"
+#include "calimage/RecordOps.h"
 
 CalRecord convertOldVelmoraSet(const CalRecord& old)
 {

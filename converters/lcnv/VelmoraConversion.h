@@ -1,7 +1,7 @@
 // Builds a velmora calibration set from an old_velmora calibration set.
 #pragma once
 
-#include "CalRecord.h"
+#include "calimage/CalRecord.h"
 
 // The velmora set converted from `old` (an OldVelmoraCalSet record): the LF
 // part and the RF tables both layouts share copied bit for bit, and rf_avg,

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "ConverterRun.h"
-#include "VelmoraConversion.h"
+#include "calimage/ConverterRun.h"
+#include "converters/lcnv/VelmoraConversion.h"
 
 int main(int argc, char** argv)
 {

@@ -1,12 +1,12 @@
 // Generation of the demo firmware set.
-#include "FirmwareSet.h"
+#include "sim/fwset/FirmwareSet.h"
 
 #include <cctype>
 #include <filesystem>
 #include <fstream>
 
-#include "BigEndian.h"
-#include "CalImages.h"
+#include "calimage/BigEndian.h"
+#include "calimage/CalImages.h"
 
 namespace fs = std::filesystem;
 

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "FirmwareSet.h"
+#include "sim/fwset/FirmwareSet.h"
 
 #ifndef FWSET_TOOLS
 #define FWSET_TOOLS ""

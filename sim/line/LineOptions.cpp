@@ -1,5 +1,5 @@
 // Parses the "key=value" direction settings of the virtual line.
-#include "LineOptions.h"
+#include "sim/line/LineOptions.h"
 
 #include <charconv>
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // Faults, pacing and latency of one direction of the virtual line.
-#include "LineShaper.h"
+#include "sim/line/LineShaper.h"
 
 #include <algorithm>
 

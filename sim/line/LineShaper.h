@@ -6,7 +6,7 @@
 #include <deque>
 #include <vector>
 
-#include "LineOptions.h"
+#include "sim/line/LineOptions.h"
 
 // Counters of one direction; a snapshot is copied out of the line.
 struct DirectionStats {

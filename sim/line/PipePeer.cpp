@@ -1,5 +1,5 @@
 // Child program joined to a serial device by pipes and a relay thread.
-#include "PipePeer.h"
+#include "sim/line/PipePeer.h"
 
 #include <cerrno>
 #include <csignal>
@@ -8,7 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "PtyEnd.h"
+#include "sim/line/PtyEnd.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Pseudo-terminal master of one end of the virtual line, and termios helpers.
-#include "PtyEnd.h"
+#include "sim/line/PtyEnd.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // The virtual serial line's byte pump: reads both masters, shapes, delivers.
-#include "VirtualLine.h"
+#include "sim/line/VirtualLine.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "LineOptions.h"
-#include "LineShaper.h"
-#include "PtyEnd.h"
+#include "sim/line/LineOptions.h"
+#include "sim/line/LineShaper.h"
+#include "sim/line/PtyEnd.h"
 
 // Why a line ended.
 enum class LineEndReason {

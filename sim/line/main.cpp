@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "VirtualLine.h"
+#include "sim/line/VirtualLine.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Plausible factory calibration tables and cable database for a virtual unit.
-#include "FactoryImages.h"
+#include "sim/unit/FactoryImages.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "calimage/CalImages.h"
-#include "MemoryMap.h"
-#include "UnitState.h"
+#include "sim/unit/MemoryMap.h"
+#include "sim/unit/UnitState.h"
 
 SeededRandom::SeededRandom(const std::string& seedText)
 {

@@ -1,5 +1,5 @@
 // Bounds-checked reads and writes of the flash image.
-#include "FlashMemory.h"
+#include "sim/unit/FlashMemory.h"
 
 #include <algorithm>
 

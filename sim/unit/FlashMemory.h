@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "MemoryMap.h"
+#include "sim/unit/MemoryMap.h"
 
 class FlashMemory {
 public:

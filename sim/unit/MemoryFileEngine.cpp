@@ -1,5 +1,5 @@
 // The in-memory file engine of the virtual unit.
-#include "MemoryFileEngine.h"
+#include "sim/unit/MemoryFileEngine.h"
 
 #include <algorithm>
 #include <cstring>

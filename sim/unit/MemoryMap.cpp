@@ -1,5 +1,5 @@
 // Addresses of the unit's flash map.
-#include "MemoryMap.h"
+#include "sim/unit/MemoryMap.h"
 
 FlashRegion calibrationRegion(int model, UnitKind kind)
 {

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "UnitIdentity.h"
+#include "sim/unit/UnitIdentity.h"
 
 constexpr std::uint32_t kFlashSize = 0x100000;          // 1 MiB
 constexpr std::uint32_t kCableDatabaseSize = 0x960;     // 2400 bytes

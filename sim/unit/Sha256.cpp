@@ -1,5 +1,5 @@
 // SHA-256 through OpenSSL's EVP interface.
-#include "Sha256.h"
+#include "sim/unit/Sha256.h"
 
 #include <openssl/evp.h>
 

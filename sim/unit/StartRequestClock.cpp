@@ -1,5 +1,5 @@
 // Piecewise-linear clock of the unit's link.
-#include "StartRequestClock.h"
+#include "sim/unit/StartRequestClock.h"
 
 StartRequestClock::StartRequestClock(Clock& base) : base(base), baseAt(base.tickMs()) {}
 

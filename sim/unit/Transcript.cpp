@@ -1,5 +1,5 @@
 // JSON-lines writer of the unit's transcript.
-#include "Transcript.h"
+#include "sim/unit/Transcript.h"
 
 Transcript::Transcript(Clock& clock) : clock(clock), startMs(clock.tickMs()) {}
 

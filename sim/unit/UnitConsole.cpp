@@ -1,11 +1,11 @@
 // Command recognition and reply texts of the unit's boot console.
-#include "UnitConsole.h"
+#include "sim/unit/UnitConsole.h"
 
 #include <cctype>
 #include <cstdio>
 #include <sstream>
 
-#include "FlashMemory.h"
+#include "sim/unit/FlashMemory.h"
 
 namespace {
 

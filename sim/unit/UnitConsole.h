@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "UnitIdentity.h"
+#include "sim/unit/UnitIdentity.h"
 
 // What the unit does after a command line.
 struct ConsoleReply {

@@ -1,5 +1,5 @@
 // Identity checks and the version text of the virtual unit.
-#include "UnitIdentity.h"
+#include "sim/unit/UnitIdentity.h"
 
 #include <cctype>
 #include <cstdio>

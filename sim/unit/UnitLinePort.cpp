@@ -1,5 +1,5 @@
 // Forwarding port with the unit's line-ending-only input purge.
-#include "UnitLinePort.h"
+#include "sim/unit/UnitLinePort.h"
 
 UnitLinePort::UnitLinePort(std::unique_ptr<CommPort> inner)
     : owned(std::move(inner)), port(owned.get())

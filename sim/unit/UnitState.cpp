@@ -1,5 +1,5 @@
 // Dump and restore of the unit's state directory.
-#include "UnitState.h"
+#include "sim/unit/UnitState.h"
 
 #include <filesystem>
 #include <fstream>

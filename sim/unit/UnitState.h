@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "FlashMemory.h"
-#include "UnitIdentity.h"
+#include "sim/unit/FlashMemory.h"
+#include "sim/unit/UnitIdentity.h"
 
 // A state directory holds two files:
 //   "flash.bin"      the whole 1 MiB flash image

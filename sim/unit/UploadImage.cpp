@@ -1,11 +1,11 @@
 // Load-header placement and version tags of received files.
-#include "UploadImage.h"
+#include "sim/unit/UploadImage.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "FlashMemory.h"
-#include "UnitIdentity.h"
+#include "sim/unit/FlashMemory.h"
+#include "sim/unit/UnitIdentity.h"
 
 namespace {
 

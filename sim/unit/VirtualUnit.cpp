@@ -1,12 +1,12 @@
 // The virtual unit's service loop and its transfers.
-#include "VirtualUnit.h"
+#include "sim/unit/VirtualUnit.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "MemoryFileEngine.h"
-#include "Sha256.h"
-#include "UploadImage.h"
+#include "sim/unit/MemoryFileEngine.h"
+#include "sim/unit/Sha256.h"
+#include "sim/unit/UploadImage.h"
 #include "comlink/CommLink.h"
 #include "transfer/TransferStatus.h"
 #include "transfer/Xmodem1kTransfer.h"

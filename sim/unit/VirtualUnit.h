@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "StartRequestClock.h"
-#include "Transcript.h"
-#include "UnitConsole.h"
-#include "UnitState.h"
+#include "sim/unit/StartRequestClock.h"
+#include "sim/unit/Transcript.h"
+#include "sim/unit/UnitConsole.h"
+#include "sim/unit/UnitState.h"
 
 class CommLink;
 

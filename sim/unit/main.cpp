@@ -10,10 +10,10 @@
 #include <iterator>
 #include <memory>
 
-#include "FactoryImages.h"
-#include "VirtualLine.h"
-#include "VirtualUnit.h"
-#include "UnitLinePort.h"
+#include "sim/unit/FactoryImages.h"
+#include "sim/line/VirtualLine.h"
+#include "sim/unit/VirtualUnit.h"
+#include "sim/unit/UnitLinePort.h"
 #include "comlink/CommLink.h"
 #include "comlink/PortSettings.h"
 #include "comlink/PosixCommPort.h"

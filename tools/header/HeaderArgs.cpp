@@ -1,5 +1,5 @@
 // Command line of the header tool.
-#include "HeaderArgs.h"
+#include "tools/header/HeaderArgs.h"
 
 const char* const kHeaderUsage =
     "usage: header + SRC DST STARTHEX ENDHEX   load image of SRC for addresses [START, END)\n"

@@ -9,9 +9,9 @@
 #include <iterator>
 #include <vector>
 
-#include "CalImages.h"
-#include "FileReplacer.h"
-#include "HeaderArgs.h"
+#include "calimage/CalImages.h"
+#include "calimage/FileReplacer.h"
+#include "tools/header/HeaderArgs.h"
 
 int main(int argc, char** argv)
 {

@@ -1,7 +1,7 @@
 // Progress line and message output of unitxfer's transfer status.
-#include "ProgressStatus.h"
+#include "tools/unitxfer/ProgressStatus.h"
 
-#include "ResultText.h"
+#include "tools/unitxfer/ResultText.h"
 
 std::atomic<bool> xferInterruptRequested{false};
 

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "Clock.h"
-#include "TransferStatus.h"
+#include "comlink/Clock.h"
+#include "transfer/TransferStatus.h"
 
 // One progress line: "NAME  block B  N bytes  P%" (the percent only when
 // total is known, that is when sending a file of nonzero size).

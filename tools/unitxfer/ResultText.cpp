@@ -1,5 +1,5 @@
 // Meanings of the link, transfer and file engine result codes.
-#include "ResultText.h"
+#include "tools/unitxfer/ResultText.h"
 
 namespace {
 

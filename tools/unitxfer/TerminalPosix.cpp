@@ -1,5 +1,5 @@
 // Terminal test on POSIX.
-#include "Terminal.h"
+#include "tools/unitxfer/Terminal.h"
 
 #include <unistd.h>
 

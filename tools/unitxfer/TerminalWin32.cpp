@@ -1,5 +1,5 @@
 // Terminal test on Windows (a console, not a pipe or file).
-#include "Terminal.h"
+#include "tools/unitxfer/Terminal.h"
 
 #include <cstdio>
 #include <io.h>

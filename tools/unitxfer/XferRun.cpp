@@ -1,13 +1,13 @@
 // One unitxfer run over the serial link and the transfer engine.
-#include "XferRun.h"
+#include "tools/unitxfer/XferRun.h"
 
 #include <memory>
 
-#include "CommLink.h"
-#include "PortFactory.h"
-#include "PortSettings.h"
-#include "Xmodem1kTransfer.h"
-#include "XmodemTransfer.h"
+#include "comlink/CommLink.h"
+#include "comlink/PortFactory.h"
+#include "comlink/PortSettings.h"
+#include "transfer/Xmodem1kTransfer.h"
+#include "transfer/XmodemTransfer.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "Clock.h"
-#include "TransferStatus.h"
+#include "comlink/Clock.h"
+#include "transfer/TransferStatus.h"
 
 // Makes the transfer status once the link exists; it may time its work on
 // the link's clock.

@@ -4,10 +4,10 @@
 #include <csignal>
 #include <cstdio>
 
-#include "ProgressStatus.h"
-#include "ResultText.h"
-#include "Terminal.h"
-#include "XferRun.h"
+#include "tools/unitxfer/ProgressStatus.h"
+#include "tools/unitxfer/ResultText.h"
+#include "tools/unitxfer/Terminal.h"
+#include "tools/unitxfer/XferRun.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <bit>
 
-#include "KcnvHarness.h"
+#include "converters/kcnv/tests/KcnvHarness.h"
 
 using namespace testkit;
 

@@ -1,7 +1,7 @@
 // Kcnv as the main program runs it: texts, exit status, files, failures.
 #include <gtest/gtest.h>
 
-#include "KcnvHarness.h"
+#include "converters/kcnv/tests/KcnvHarness.h"
 
 using namespace testkit;
 

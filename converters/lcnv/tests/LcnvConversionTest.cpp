@@ -2,7 +2,7 @@
 // its own pseudo-random value; rf_avg on chosen values.
 #include <gtest/gtest.h>
 
-#include "LcnvHarness.h"
+#include "converters/lcnv/tests/LcnvHarness.h"
 
 using namespace testkit;
 

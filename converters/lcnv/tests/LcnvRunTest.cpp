@@ -2,7 +2,7 @@
 // failures, and the hand-over from Kcnv.
 #include <gtest/gtest.h>
 
-#include "LcnvHarness.h"
+#include "converters/lcnv/tests/LcnvHarness.h"
 
 using namespace testkit;
 

@@ -3,7 +3,7 @@
 // the upgrade will do it.
 #include <gtest/gtest.h>
 
-#include "UnitState.h"
+#include "sim/unit/UnitState.h"
 #include "sim/unit/UnitsimProcess.h"
 #include "testkit/ChildRun.h"
 #include "testkit/Files.h"

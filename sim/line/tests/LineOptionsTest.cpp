@@ -1,7 +1,7 @@
 // Parsing of the virtual line's direction settings.
 #include <gtest/gtest.h>
 
-#include "LineOptions.h"
+#include "sim/line/LineOptions.h"
 
 TEST(LineOptions, AppliesEachKindOfSetting)
 {

@@ -3,7 +3,7 @@
 
 #include <numeric>
 
-#include "LineShaper.h"
+#include "sim/line/LineShaper.h"
 
 namespace {
 

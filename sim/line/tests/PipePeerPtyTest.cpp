@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <unistd.h>
 
-#include "PipePeer.h"
+#include "sim/line/PipePeer.h"
 #include "testkit/Pty.h"
-#include "VirtualLine.h"
+#include "sim/line/VirtualLine.h"
 
 using namespace testkit;
 

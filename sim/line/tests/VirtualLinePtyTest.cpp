@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "testkit/Pty.h"
-#include "VirtualLine.h"
+#include "sim/line/VirtualLine.h"
 
 using namespace testkit;
 

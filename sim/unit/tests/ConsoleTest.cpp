@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "HostVersion.h"
-#include "UnitConsole.h"
+#include "sim/unit/tests/HostVersion.h"
+#include "sim/unit/UnitConsole.h"
 
 namespace {
 

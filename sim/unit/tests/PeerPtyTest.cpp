@@ -2,10 +2,10 @@
 // Debian's lrzsz (sx, rx) and the project's unitxfer tool.
 #include <gtest/gtest.h>
 
-#include "FactoryImages.h"
-#include "HostVersion.h"
-#include "PipePeer.h"
-#include "UnitState.h"
+#include "sim/unit/FactoryImages.h"
+#include "sim/unit/tests/HostVersion.h"
+#include "sim/line/PipePeer.h"
+#include "sim/unit/UnitState.h"
 #include "sim/unit/UnitsimProcess.h"
 #include "testkit/ChildRun.h"
 #include "testkit/Files.h"

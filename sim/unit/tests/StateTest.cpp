@@ -9,10 +9,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "FactoryImages.h"
-#include "Sha256.h"
-#include "Transcript.h"
-#include "UnitState.h"
+#include "sim/unit/FactoryImages.h"
+#include "sim/unit/Sha256.h"
+#include "sim/unit/Transcript.h"
+#include "sim/unit/UnitState.h"
 #include "calimage/CalImages.h"
 
 namespace fs = std::filesystem;

@@ -5,10 +5,10 @@
 
 #include <cstdlib>
 
-#include "FactoryImages.h"
-#include "HostVersion.h"
-#include "Sha256.h"
-#include "UnitState.h"
+#include "sim/unit/FactoryImages.h"
+#include "sim/unit/tests/HostVersion.h"
+#include "sim/unit/Sha256.h"
+#include "sim/unit/UnitState.h"
 #include "sim/unit/UnitsimProcess.h"
 #include "testkit/ChildRun.h"
 #include "testkit/Files.h"

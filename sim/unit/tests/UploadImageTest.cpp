@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "MemoryMap.h"
-#include "UploadImage.h"
+#include "sim/unit/MemoryMap.h"
+#include "sim/unit/UploadImage.h"
 
 namespace {
 

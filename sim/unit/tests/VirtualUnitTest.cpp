@@ -6,13 +6,13 @@
 #include <atomic>
 #include <fstream>
 
-#include "FactoryImages.h"
+#include "sim/unit/FactoryImages.h"
 #include "testkit/PipePair.h"
 #include "testkit/RecordingStatus.h"
 #include "testkit/ScratchDir.h"
 #include "testkit/Files.h"
-#include "UnitLinePort.h"
-#include "VirtualUnit.h"
+#include "sim/unit/UnitLinePort.h"
+#include "sim/unit/VirtualUnit.h"
 #include "comlink/CommLink.h"
 #include "transfer/Xmodem1kTransfer.h"
 

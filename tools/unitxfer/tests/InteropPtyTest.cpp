@@ -8,7 +8,7 @@
 
 #include "testkit/ScratchDir.h"
 #include "testkit/Files.h"
-#include "XferHarness.h"
+#include "tools/unitxfer/tests/XferHarness.h"
 
 using namespace testkit;
 

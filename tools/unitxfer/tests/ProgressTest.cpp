@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "ProgressStatus.h"
-#include "ResultText.h"
+#include "tools/unitxfer/ProgressStatus.h"
+#include "tools/unitxfer/ResultText.h"
 
 namespace {
 

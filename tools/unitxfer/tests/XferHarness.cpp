@@ -1,5 +1,5 @@
 // Helpers for the end-to-end transfer tests on the virtual line.
-#include "XferHarness.h"
+#include "tools/unitxfer/tests/XferHarness.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 // The serial port over a POSIX terminal device: opening, closing, I/O and
 // the queues.
-#include "PosixCommPort.h"
+#include "comlink/PosixCommPort.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,9 +12,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "Clock.h"
-#include "PortCommon.h"
-#include "PortNames.h"
+#include "comlink/Clock.h"
+#include "comlink/PortCommon.h"
+#include "comlink/PortNames.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // The serial port over a POSIX terminal device: line settings, flow
 // control, modem lines, break, line status and the settings dump.
-#include "PosixCommPort.h"
+#include "comlink/PosixCommPort.h"
 
 #include <sys/ioctl.h>
 #include <termios.h>
 
 #include <cerrno>
 
-#include "PortCommon.h"
+#include "comlink/PortCommon.h"
 
 #if __has_include(<linux/serial.h>)
 #include <linux/serial.h>

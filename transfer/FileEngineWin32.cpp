@@ -1,6 +1,6 @@
 // Win32 file engine: CreateFileA/ReadFile/WriteFile on one handle, and the
 // directory search with FindFirstFileA/FindNextFileA.
-#include "Win32FileEngine.h"
+#include "transfer/Win32FileEngine.h"
 
 #include <climits>
 

@@ -1,5 +1,5 @@
 // FileReplacer on POSIX: open(O_EXCL) beside the target, write, fsync, rename.
-#include "FileReplacer.h"
+#include "calimage/FileReplacer.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,12 +1,12 @@
 // The serial port over the Win32 communications API: construction, opening,
 // closing, I/O and the queues.
-#include "Win32CommPort.h"
+#include "comlink/Win32CommPort.h"
 
 #include <cstdio>
 #include <cstring>
 #include <new>
 
-#include "PortCommon.h"
+#include "comlink/PortCommon.h"
 
 namespace {
 

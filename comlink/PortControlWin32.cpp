@@ -1,9 +1,9 @@
 // The serial port over the Win32 communications API: line settings, flow
 // control, modem lines, break, events, line status and the settings dump.
-#include "Win32CommPort.h"
+#include "comlink/Win32CommPort.h"
 
-#include "PortCommon.h"
-#include "PortDump.h"
+#include "comlink/PortCommon.h"
+#include "comlink/PortDump.h"
 
 int Win32CommPort::setLineSettings(int baud, char parity, int dataBits, int stopBits)
 {

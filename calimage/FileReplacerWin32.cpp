@@ -1,6 +1,6 @@
 // FileReplacer on Windows: CreateFileA(CREATE_NEW) beside the target, write,
 // FlushFileBuffers, MoveFileExA with MOVEFILE_REPLACE_EXISTING.
-#include "FileReplacer.h"
+#include "calimage/FileReplacer.h"
 
 #include <algorithm>
 #include <string>

@@ -1,6 +1,6 @@
 // POSIX file engine: file I/O on a descriptor, directory search with
 // opendir/readdir and fnmatch.
-#include "PosixFileEngine.h"
+#include "transfer/PosixFileEngine.h"
 
 #include <algorithm>
 #include <cerrno>
