@@ -27,6 +27,10 @@ enum CommResult : int {
     COMM_BAD_DATA_BITS = -842,
 };
 
+// A short meaning of a port or link result code, for people: "success" for
+// 0 and "unknown result" for a code that is not a CommResult. Never null.
+const char* commResultText(int code);
+
 // Identifiers shared by the signal query, the flow-control kinds and the
 // packed line status.
 enum CommSignal : int {

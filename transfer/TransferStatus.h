@@ -28,6 +28,12 @@ enum TransferResult : int {
     XFER_CARRIER_LOST = -929,
 };
 
+// A short meaning of a result of the transfer layer, for people: the
+// TransferResult and FileEngineResult codes, and through commResultText
+// the link's codes (-801..-842) and 0; "unknown result" for anything else.
+// Never null.
+const char* transferResultText(int code);
+
 enum TransferDirection : int {
     DIRECTION_RECEIVE = 0,
     DIRECTION_SEND = 1,
