@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "comlink/Clock.h"
 #include "comlink/PortCommon.h"
 #include "comlink/PortNames.h"
 
@@ -146,9 +145,8 @@ int PosixCommPort::close()
     // A pseudo-terminal keeps written bytes until the far end reads them, and
     // a UART needs time to clock them out: purging at once could swallow the
     // last acknowledgement of a transfer.
-    Clock& clock = systemClock();
-    const std::uint32_t end = clock.tickMs() + kCloseDrainMs;
-    while (!deviceLost && outputQueued() > 0 && tickBefore(clock.tickMs(), end))
+    const std::uint32_t end = portClock->tickMs() + kCloseDrainMs;
+    while (!deviceLost && outputQueued() > 0 && tickBefore(portClock->tickMs(), end))
         ::poll(nullptr, 0, 2);
     purge(0, 0);
     if (outputQueued() > 0)

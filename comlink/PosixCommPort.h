@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "comlink/Clock.h"
 #include "comlink/CommPort.h"
 #include "comlink/PortDump.h"
 
@@ -41,8 +42,8 @@ public:
     int refreshModemStatus() override;
     int configure() override;
     int open() override;
-    // Gives queued output up to 1 s to leave, purges, lowers DTR and RTS
-    // and closes; 0 or -829.
+    // Gives queued output up to 1 s of the port's clock to leave, purges,
+    // lowers DTR and RTS and closes; 0 or -829.
     int close() override;
     int queueStatus(QueueStatus& out, int mode) override;
     int setQueueSizes(int rxSize, int xoffLimit, int txSize) override;
@@ -75,6 +76,10 @@ public:
     // The code for the last system error (errno) seen by this port.
     int lastSystemError();                                                    // 30
 
+    // The clock close() measures its wait for queued output against;
+    // systemClock() until set. clock must outlive the port.
+    void useClock(Clock& clock) { portClock = &clock; }
+
     const std::string& devicePath() const { return path; }
     // The open descriptor, or -1 (for tests that inspect the termios state).
     int fileDescriptor() const { return fd; }
@@ -98,6 +103,7 @@ private:
     int outputQueued();
 
     std::string path;
+    Clock* portClock = &systemClock();
     bool usesTable = true;      // counted in portUseCount (index constructor)
     bool counted = false;       // this object incremented its table entry
     int fd = -1;

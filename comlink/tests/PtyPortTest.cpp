@@ -157,6 +157,24 @@ TEST_F(PtyPortTest, SecondOpenIsRefusedAndTheLastHolderClosesTheDevice)
     EXPECT_EQ(again.lastError, 0);
 }
 
+// close() times its wait for queued output on the port's clock, not the
+// system's. (A pty never reports output queued, so the wait itself ends at
+// once; what is checked is which clock was read.)
+TEST_F(PtyPortTest, CloseTimesItsDrainOnTheInjectedClock)
+{
+    struct CountingClock : Clock {
+        std::uint32_t tickMs() override { return static_cast<std::uint32_t>(++readings); }
+        int readings = 0;
+    } clock;
+    PosixCommPort port(pty.path, 4096, 2048);
+    ASSERT_EQ(port.lastError, 0);
+    port.useClock(clock);
+    EXPECT_EQ(port.writeString("last ACK"), 8);
+    EXPECT_EQ(port.close(), 0);
+    EXPECT_GE(clock.readings, 1);
+    EXPECT_EQ(pty.receive(), "last ACK");
+}
+
 TEST_F(PtyPortTest, WriteTakesWhatFitsAndEveryTakenByteArrives)
 {
     PosixCommPort port(pty.path, 4096, 16384);
