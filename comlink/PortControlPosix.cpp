@@ -133,55 +133,26 @@ int PosixCommPort::getLineSettings(int& baud, char& parity, int& dataBits, int& 
     return 0;
 }
 
-int PosixCommPort::setFlowControl(int inKind, int outKind)
+void PosixCommPort::writeFlowPlan(const FlowPlan& plan)
 {
-    dcb.inX = 0;
-    dcb.outX = 0;
-    if (dcb.rtsControl == LINE_CONTROL_HANDSHAKE)
+    dcb.inX = plan.inX;
+    dcb.outX = plan.outX;
+    // termios has one RTS/CTS handshake for both directions (applyControl).
+    if (plan.rtsHandshake)
+        dcb.rtsControl = LINE_CONTROL_HANDSHAKE;
+    else if (dcb.rtsControl == LINE_CONTROL_HANDSHAKE)
         dcb.rtsControl = LINE_CONTROL_ENABLE;
-    if (dcb.dtrControl == LINE_CONTROL_HANDSHAKE)
+    if (plan.dtrHandshake)
+        dcb.dtrControl = LINE_CONTROL_HANDSHAKE;
+    else if (dcb.dtrControl == LINE_CONTROL_HANDSHAKE)
         dcb.dtrControl = LINE_CONTROL_ENABLE;
-    dcb.outxCtsFlow = 0;
-    dcb.outxDsrFlow = 0;
-    switch (inKind) {
-    case 0: break;
-    case SIG_XONXOFF: dcb.inX = 1; break;
-    case SIG_RTS: dcb.rtsControl = LINE_CONTROL_HANDSHAKE; break;
-    case SIG_DTR:  // no DTR handshake in termios
-    case SIG_DSR: return lastError = COMM_NOT_SUPPORTED;
-    default: lastError = COMM_BAD_INPUT_FLOW; return COMM_GENERAL_FAILURE;
-    }
-    switch (outKind) {
-    case 0: break;
-    case SIG_XONXOFF: dcb.outX = 1; break;
-    case SIG_CTS: dcb.outxCtsFlow = 1; break;
-    case SIG_DSR:  // no DSR handshake in termios
-    case SIG_DCD: return lastError = COMM_NOT_SUPPORTED;
-    default: return lastError = COMM_BAD_OUTPUT_FLOW;
-    }
-    const int r = applyControl();
-    if (r != 0)
-        return lastError = r;
-    inputFlow = inKind;
-    outputFlow = outKind;
-    return 0;
+    dcb.outxCtsFlow = plan.ctsOutput;
+    dcb.outxDsrFlow = plan.dsrOutput;
 }
 
-int PosixCommPort::getFlowControl(int& inKind, int& outKind)
+bool PosixCommPort::setBreakLine(bool on)
 {
-    inKind = inputFlow;
-    outKind = outputFlow;
-    return 0;
-}
-
-int PosixCommPort::breakControl(int value)
-{
-    if (value < 0)
-        return breakState;
-    if (fd < 0 || ioctl(fd, value == 1 ? TIOCSBRK : TIOCCBRK) != 0)
-        return lastError = COMM_BREAK_FAILED;
-    breakState = static_cast<std::uint16_t>(value & 0xFFFF);
-    return value & 0xFFFF;
+    return fd >= 0 && ioctl(fd, on ? TIOCSBRK : TIOCCBRK) == 0;
 }
 
 void PosixCommPort::setModemLine(int bit, bool on)
@@ -191,31 +162,15 @@ void PosixCommPort::setModemLine(int bit, bool on)
         ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &bit);
 }
 
-int PosixCommPort::signal(int id, int value)
+void PosixCommPort::setOutputLine(int id, bool on)
 {
-    if (id == SIG_BREAK)
-        return breakControl(value);
-    if ((id == SIG_DTR || id == SIG_RTS) && value != -1) {
-        const bool on = value != 0;
-        const int control = on ? LINE_CONTROL_ENABLE : LINE_CONTROL_DISABLE;
-        if (id == SIG_DTR) {
-            dtrOn = on;
-            dcb.dtrControl = control;
-            setModemLine(TIOCM_DTR, on);
-        } else {
-            rtsOn = on;
-            dcb.rtsControl = control;
-            setModemLine(TIOCM_RTS, on);
-        }
-    }
-    switch (id) {
-    case SIG_DTR: return testModemLine(1);
-    case SIG_RTS: return testModemLine(2);
-    case SIG_CTS: return testModemLine(MODEM_CTS_ON);
-    case SIG_DSR: return testModemLine(MODEM_DSR_ON);
-    case SIG_RI: return testModemLine(MODEM_RING_ON);
-    case SIG_DCD: return testModemLine(MODEM_RLSD_ON);
-    default: return querySignal(id, modemStatus, errorLatch);
+    const int control = on ? LINE_CONTROL_ENABLE : LINE_CONTROL_DISABLE;
+    if (id == SIG_DTR) {
+        dcb.dtrControl = control;
+        setModemLine(TIOCM_DTR, on);
+    } else {
+        dcb.rtsControl = control;
+        setModemLine(TIOCM_RTS, on);
     }
 }
 

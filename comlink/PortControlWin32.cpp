@@ -36,87 +36,34 @@ int Win32CommPort::getLineSettings(int& baud, char& parity, int& dataBits, int& 
     return 0;
 }
 
-int Win32CommPort::setFlowControl(int inKind, int outKind)
+void Win32CommPort::writeFlowPlan(const FlowPlan& plan)
 {
-    if (!dcb)
-        return lastError = COMM_GENERAL_FAILURE;
-    dcb->fInX = 0;
-    dcb->fOutX = 0;
-    if (dcb->fRtsControl == RTS_CONTROL_HANDSHAKE)
+    dcb->fInX = plan.inX;
+    dcb->fOutX = plan.outX;
+    if (plan.rtsHandshake)
+        dcb->fRtsControl = RTS_CONTROL_HANDSHAKE;
+    else if (dcb->fRtsControl == RTS_CONTROL_HANDSHAKE)
         dcb->fRtsControl = RTS_CONTROL_ENABLE;
-    if (dcb->fDtrControl == DTR_CONTROL_HANDSHAKE)
+    if (plan.dtrHandshake)
+        dcb->fDtrControl = DTR_CONTROL_HANDSHAKE;
+    else if (dcb->fDtrControl == DTR_CONTROL_HANDSHAKE)
         dcb->fDtrControl = DTR_CONTROL_ENABLE;
-    dcb->fOutxCtsFlow = 0;
-    dcb->fOutxDsrFlow = 0;
-    switch (inKind) {
-    case 0: break;
-    case SIG_XONXOFF: dcb->fInX = 1; break;
-    case SIG_DTR: dcb->fDtrControl = DTR_CONTROL_HANDSHAKE; break;
-    case SIG_RTS: dcb->fRtsControl = RTS_CONTROL_HANDSHAKE; break;
-    case SIG_DSR: return lastError = COMM_NOT_SUPPORTED;
-    default: lastError = COMM_BAD_INPUT_FLOW; return COMM_GENERAL_FAILURE;
-    }
-    switch (outKind) {
-    case 0: break;
-    case SIG_XONXOFF: dcb->fOutX = 1; break;
-    case SIG_CTS: dcb->fOutxCtsFlow = 1; break;
-    case SIG_DSR: dcb->fOutxDsrFlow = 1; break;
-    case SIG_DCD: return lastError = COMM_NOT_SUPPORTED;
-    default: return lastError = COMM_BAD_OUTPUT_FLOW;
-    }
-    if (!SetCommState(handle, dcb))
-        return lastError = lastSystemError();
-    inputFlow = inKind;
-    outputFlow = outKind;
-    return 0;
+    dcb->fOutxCtsFlow = plan.ctsOutput;
+    dcb->fOutxDsrFlow = plan.dsrOutput;
 }
 
-int Win32CommPort::getFlowControl(int& inKind, int& outKind)
+void Win32CommPort::setOutputLine(int id, bool on)
 {
-    inKind = inputFlow;
-    outKind = outputFlow;
-    return 0;
-}
-
-int Win32CommPort::breakControl(int value)
-{
-    if (value < 0)
-        return breakState;
-    const BOOL ok = value == 1 ? SetCommBreak(handle) : ClearCommBreak(handle);
-    if (!ok)
-        return lastError = COMM_BREAK_FAILED;
-    breakState = static_cast<std::uint16_t>(value & 0xFFFF);
-    return value & 0xFFFF;
-}
-
-int Win32CommPort::signal(int id, int value)
-{
-    if (id == SIG_BREAK)
-        return breakControl(value);
-    if ((id == SIG_DTR || id == SIG_RTS) && value != -1) {
-        const bool on = value != 0;
-        // The changed record takes effect with the next SetCommState; the
-        // line itself changes now.
-        if (id == SIG_DTR) {
-            dtrOn = on;
-            if (dcb)
-                dcb->fDtrControl = on ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
-            EscapeCommFunction(handle, on ? SETDTR : CLRDTR);
-        } else {
-            rtsOn = on;
-            if (dcb)
-                dcb->fRtsControl = on ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
-            EscapeCommFunction(handle, on ? SETRTS : CLRRTS);
-        }
-    }
-    switch (id) {
-    case SIG_DTR: return testModemLine(1);
-    case SIG_RTS: return testModemLine(2);
-    case SIG_CTS: return testModemLine(MS_CTS_ON);
-    case SIG_DSR: return testModemLine(MS_DSR_ON);
-    case SIG_RI: return testModemLine(MS_RING_ON);
-    case SIG_DCD: return testModemLine(MS_RLSD_ON);
-    default: return querySignal(id, modemStatus, errorLatch);
+    // The changed record takes effect with the next SetCommState; the line
+    // itself changes now.
+    if (id == SIG_DTR) {
+        if (dcb)
+            dcb->fDtrControl = on ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+        EscapeCommFunction(handle, on ? SETDTR : CLRDTR);
+    } else {
+        if (dcb)
+            dcb->fRtsControl = on ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
+        EscapeCommFunction(handle, on ? SETRTS : CLRRTS);
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include "comlink/Clock.h"
 #include "comlink/CommPort.h"
+#include "comlink/PortControl.h"
 #include "comlink/PortDump.h"
 
 // A terminal device opened non-blocking and exclusively, in raw mode.
@@ -27,7 +28,7 @@
 // adapter unplugged), idle() returns -828 and keeps doing so; reads then
 // return nothing and writes take nothing, so every waiting loop ends with
 // that code instead of polling a dead line.
-class PosixCommPort : public CommPort {
+class PosixCommPort : public PortControl<PosixCommPort> {
 public:
     // Opens "Comm portIndex+1" (see portDevicePath). A nonzero noOpen leaves
     // the object unopened: I/O then takes and returns nothing.
@@ -47,12 +48,6 @@ public:
     int close() override;
     int queueStatus(QueueStatus& out, int mode) override;
     int setQueueSizes(int rxSize, int xoffLimit, int txSize) override;
-    // Kinds: input 0, 1 (XON/XOFF), 4 (RTS); output 0, 1, 12 (CTS). The
-    // DTR/DSR handshakes and DCD have no termios equivalent: -803.
-    int setFlowControl(int inKind, int outKind) override;
-    int getFlowControl(int& inKind, int& outKind) override;
-    int breakControl(int value) override;
-    int signal(int id, int value) override;
     // A rate without a termios speed constant is refused with -839.
     int setLineSettings(int baud, char parity, int dataBits, int stopBits) override;
     int getLineSettings(int& baud, char& parity, int& dataBits, int& stopBits) override;
@@ -84,18 +79,23 @@ public:
     // The open descriptor, or -1 (for tests that inspect the termios state).
     int fileDescriptor() const { return fd; }
 
+    // Flow-control kinds (setFlowControl): input 0, 1 (XON/XOFF), 4 (RTS);
+    // output 0, 1, 12 (CTS). The DTR/DSR handshakes have no termios
+    // equivalent: -803.
+    static constexpr FlowSupport kFlowSupport{false, false};
+
     DeviceControl dcb;                  // the settings kept and applied
-    int inputFlow = 0;                  // flow-control kinds last applied
-    int outputFlow = 0;
-    int rtsOn = 1;
-    int dtrOn = 1;
-    std::uint16_t breakState = 0;
-    std::uint32_t errorLatch = 0;       // LineErrorBit, since the last lineStatus
-    int modemStatus = 0;                // ModemStatusBit
     std::uint16_t txQueueSize = 0;
     std::uint16_t rxQueueSize = 0;
 
 private:
+    friend class PortControl<PosixCommPort>;
+    bool setBreakLine(bool on);
+    void setOutputLine(int id, bool on);
+    int beginFlowChange() { return 0; }
+    void writeFlowPlan(const FlowPlan& plan);
+    int applyFlowChange() { return applyControl(); }
+
     void init(int rxSize, int txSize);
     int applyControl();
     void readDeviceErrors();

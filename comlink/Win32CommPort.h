@@ -12,12 +12,13 @@
 #include <cstdint>
 
 #include "comlink/CommPort.h"
+#include "comlink/PortControl.h"
 
 // "\\.\COMn" opened for overlapped I/O, so a read returns at once with what
 // the driver holds. Construction opens and configures the device: 19200
 // baud, 8N1, no hardware flow control, DTR and RTS raised. The caller reads
 // lastError after construction (0 = usable). One thread at a time.
-class Win32CommPort : public CommPort {
+class Win32CommPort : public PortControl<Win32CommPort> {
 public:
     // A nonzero noOpen leaves the object without its records and unopened.
     Win32CommPort(int portIndex, int rxQueueSize, int txQueueSize, int noOpen = 0);
@@ -31,10 +32,6 @@ public:
     int close() override;
     int queueStatus(QueueStatus& out, int mode) override;
     int setQueueSizes(int rxSize, int xoffLimit, int txSize) override;
-    int setFlowControl(int inKind, int outKind) override;
-    int getFlowControl(int& inKind, int& outKind) override;
-    int breakControl(int value) override;
-    int signal(int id, int value) override;
     int setLineSettings(int baud, char parity, int dataBits, int stopBits) override;
     int getLineSettings(int& baud, char& parity, int& dataBits, int& stopBits) override;
     int lineStatus(PackedLineStatus out) override;
@@ -64,18 +61,22 @@ public:
     OVERLAPPED* writeOverlapped = nullptr;
     COMMTIMEOUTS* savedTimeouts = nullptr;
     HANDLE handle = INVALID_HANDLE_VALUE;
-    int inputFlow = 0;
-    int outputFlow = 0;
-    int rtsOn = 1;
-    int dtrOn = 1;
-    std::uint16_t breakState = 0;
-    std::uint32_t errorLatch = 0;
-    int modemStatus = 0;
     DWORD savedEventMask = 0;
     std::uint16_t txQueueSize = 0;
     std::uint16_t rxQueueSize = 0;
 
+    // Flow-control kinds (setFlowControl): input 0, 1 (XON/XOFF), 3 (DTR),
+    // 4 (RTS); output 0, 1, 12 (CTS), 13 (DSR).
+    static constexpr FlowSupport kFlowSupport{true, true};
+
 private:
+    friend class PortControl<Win32CommPort>;
+    bool setBreakLine(bool on) { return (on ? SetCommBreak(handle) : ClearCommBreak(handle)) != 0; }
+    void setOutputLine(int id, bool on);
+    int beginFlowChange() { return dcb ? 0 : (lastError = COMM_GENERAL_FAILURE); }
+    void writeFlowPlan(const FlowPlan& plan);
+    int applyFlowChange() { return SetCommState(handle, dcb) ? 0 : lastSystemError(); }
+
     void latchErrors(COMSTAT* comstat = nullptr);
     void freeRecords();
 

@@ -1,0 +1,120 @@
+// The portable half of the serial ports' control operations: break, the
+// signal query and the flow-control kinds, over the platform calls each port supplies.
+#pragma once
+
+#include <cstdint>
+
+#include "comlink/CommPort.h"
+#include "comlink/PortCommon.h"
+
+// The handshakes a pair of flow-control kinds asks for.
+struct FlowPlan {
+    bool inX = false;           // input: XON/XOFF sent to the far end
+    bool outX = false;          // output: held by XON/XOFF from the far end
+    bool rtsHandshake = false;  // input: held back with RTS
+    bool dtrHandshake = false;  // input: held back with DTR
+    bool ctsOutput = false;     // output: waits for CTS
+    bool dsrOutput = false;     // output: waits for DSR
+};
+
+// The handshakes a platform's device may lack; the others every port has.
+struct FlowSupport {
+    bool dtrInput = false;
+    bool dsrOutput = false;
+};
+
+// Reads the kinds, input first, into plan (which starts with every
+// handshake off). 0 when both are known and supported; otherwise the code
+// setFlowControl returns, with lastError set, and plan holds what was read
+// before the refused kind. Input kinds: 0, SIG_XONXOFF, SIG_RTS, SIG_DTR;
+// output kinds: 0, SIG_XONXOFF, SIG_CTS, SIG_DSR. SIG_DSR as input and
+// SIG_DCD as output, and a handshake the platform lacks, give -803; an
+// unknown input kind sets -830 and returns -801; an unknown output kind -832.
+int planFlowControl(int inKind, int outKind, FlowSupport support, FlowPlan& plan, int& lastError);
+
+// Base of the two port classes: the state of break, the output lines and
+// flow control, and the logic of those operations that does not depend on
+// the platform. Port supplies, callable from here (PortControl<Port> is its
+// friend):
+//   bool setBreakLine(bool on);                the device's break state; false on failure
+//   void setOutputLine(int id, bool on);       SIG_DTR or SIG_RTS: in its record and on the line
+//   int testModemLine(int mask);               1: DTR as set; 2: RTS as set; MODEM_* bits: the inputs now
+//   int beginFlowChange();                     0, or the code when the port cannot take a change
+//   void writeFlowPlan(const FlowPlan& plan);  into its device record
+//   int applyFlowChange();                     the record to the device: 0 or a code
+//   static constexpr FlowSupport kFlowSupport;
+// One thread at a time, as for every port operation.
+template <class Port>
+class PortControl : public CommPort {
+public:
+    // value < 0 reads the state; 1 sets break, any other value clears it.
+    // The value (low 16 bits) once the device took it, or -827.
+    int breakControl(int value) override
+    {
+        if (value < 0)
+            return breakState;
+        if (!port().setBreakLine(value == 1))
+            return lastError = COMM_BREAK_FAILED;
+        breakState = static_cast<std::uint16_t>(value & 0xFFFF);
+        return value & 0xFFFF;
+    }
+
+    // SIG_BREAK goes to breakControl; SIG_DTR and SIG_RTS with a value
+    // other than -1 set the line first. Answers the signal's state (0/1),
+    // or 2 for an unknown id.
+    int signal(int id, int value) override
+    {
+        if (id == SIG_BREAK)
+            return breakControl(value);
+        if ((id == SIG_DTR || id == SIG_RTS) && value != -1) {
+            const bool on = value != 0;
+            (id == SIG_DTR ? dtrOn : rtsOn) = on;
+            port().setOutputLine(id, on);
+        }
+        switch (id) {
+        case SIG_DTR: return port().testModemLine(1);
+        case SIG_RTS: return port().testModemLine(2);
+        case SIG_CTS: return port().testModemLine(MODEM_CTS_ON);
+        case SIG_DSR: return port().testModemLine(MODEM_DSR_ON);
+        case SIG_RI: return port().testModemLine(MODEM_RING_ON);
+        case SIG_DCD: return port().testModemLine(MODEM_RLSD_ON);
+        default: return querySignal(id, modemStatus, errorLatch);
+        }
+    }
+
+    // The kinds as planFlowControl reads them. The kinds are kept only
+    // when the device took the change.
+    int setFlowControl(int inKind, int outKind) override
+    {
+        if (const int r = port().beginFlowChange(); r != 0)
+            return r;
+        FlowPlan plan;
+        const int planned = planFlowControl(inKind, outKind, Port::kFlowSupport, plan, lastError);
+        port().writeFlowPlan(plan);
+        if (planned != 0)
+            return planned;
+        if (const int r = port().applyFlowChange(); r != 0)
+            return lastError = r;
+        inputFlow = inKind;
+        outputFlow = outKind;
+        return 0;
+    }
+
+    int getFlowControl(int& inKind, int& outKind) override
+    {
+        inKind = inputFlow;
+        outKind = outputFlow;
+        return 0;
+    }
+
+    int inputFlow = 0;                  // flow-control kinds last applied
+    int outputFlow = 0;
+    int rtsOn = 1;
+    int dtrOn = 1;
+    std::uint16_t breakState = 0;
+    std::uint32_t errorLatch = 0;       // LineErrorBit, since the last lineStatus
+    int modemStatus = 0;                // ModemStatusBit
+
+private:
+    Port& port() { return static_cast<Port&>(*this); }
+};
