@@ -1,5 +1,5 @@
 // The portable half of the serial ports' control operations: break, the
-// signal query and the flow-control kinds, over the platform calls each port supplies.
+// signal query, the line status and the flow-control kinds, over the platform calls each port supplies.
 #pragma once
 
 #include <cstdint>
@@ -97,6 +97,17 @@ public:
             return lastError = r;
         inputFlow = inKind;
         outputFlow = outKind;
+        return 0;
+    }
+
+    // Every signal's state, packed two bits each; the modem inputs are
+    // read now and the latched errors start again.
+    int lineStatus(PackedLineStatus out) override
+    {
+        refreshModemStatus();
+        packLineStatus(*this, out);
+        modemStatus = 0;
+        errorLatch = 0;
         return 0;
     }
 

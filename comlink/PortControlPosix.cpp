@@ -224,15 +224,6 @@ void PosixCommPort::readDeviceErrors()
 #endif
 }
 
-int PosixCommPort::lineStatus(PackedLineStatus out)
-{
-    refreshModemStatus();
-    packLineStatus(*this, out);
-    modemStatus = 0;
-    errorLatch = 0;
-    return 0;
-}
-
 int PosixCommPort::setQueueSizes(int rxSize, int xoffLimit, int txSize)
 {
     purge(0, 0);

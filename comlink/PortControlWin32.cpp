@@ -88,15 +88,6 @@ int Win32CommPort::refreshModemStatus()
     return 0;
 }
 
-int Win32CommPort::lineStatus(PackedLineStatus out)
-{
-    refreshModemStatus();
-    packLineStatus(*this, out);
-    modemStatus = 0;
-    errorLatch = 0;
-    return 0;
-}
-
 int Win32CommPort::setQueueSizes(int rxSize, int xoffLimit, int txSize)
 {
     if (!dcb)

@@ -51,7 +51,6 @@ public:
     // A rate without a termios speed constant is refused with -839.
     int setLineSettings(int baud, char parity, int dataBits, int stopBits) override;
     int getLineSettings(int& baud, char& parity, int& dataBits, int& stopBits) override;
-    int lineStatus(PackedLineStatus out) override;
     int writeChar(int ch) override;
     int writeString(const char* text) override;
     // Takes at most the room left in txQueueSize and what the driver accepts

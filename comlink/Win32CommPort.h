@@ -34,7 +34,6 @@ public:
     int setQueueSizes(int rxSize, int xoffLimit, int txSize) override;
     int setLineSettings(int baud, char parity, int dataBits, int stopBits) override;
     int getLineSettings(int& baud, char& parity, int& dataBits, int& stopBits) override;
-    int lineStatus(PackedLineStatus out) override;
     int writeChar(int ch) override;
     int writeString(const char* text) override;
     // A write the driver left pending counts as taken in full.
