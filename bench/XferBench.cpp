@@ -20,6 +20,7 @@
 #include "transfer/Xmodem1kTransfer.h"
 #include "transfer/XmodemTransfer.h"
 #include "testkit/Files.h"
+#include "testkit/Pty.h"
 #include "testkit/ScratchDir.h"
 
 namespace {
@@ -32,11 +33,6 @@ struct Figures {
     double seconds = 0;
     double cpuSeconds = 0;
 };
-
-double wallSeconds()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 double threadCpuSeconds()
 {
@@ -90,13 +86,13 @@ Figures oursToRx(VirtualLine& line, const std::string& dir, bool oneK)
                 XmodemTransfer transfer(&link, &status);
                 result = transfer.sendFile(file.c_str());
             }
-            f.seconds = wallSeconds() - rxStart.load();
+            f.seconds = testkit::nowSeconds() - rxStart.load();
             settings.restore();
         }
         f.cpuSeconds = threadCpuSeconds() - cpu0;
     });
     waitForSender(line);
-    rxStart = wallSeconds();
+    rxStart = testkit::nowSeconds();
     int started = rx.start();
     sender.join();
     f.ok = started == 0 && result == 0 && rx.wait(kLimitMs) == 0;
@@ -116,11 +112,11 @@ Figures sxToRx(VirtualLine& line, const std::string& dir, bool oneK)
     if (sx.start() != 0)
         return f;
     waitForSender(line);
-    double t0 = wallSeconds();
+    double t0 = testkit::nowSeconds();
     if (rx.start() != 0)
         return f;
     int sxStatus = sx.wait(kLimitMs);
-    f.seconds = wallSeconds() - t0;
+    f.seconds = testkit::nowSeconds() - t0;
     f.cpuSeconds = childCpuSeconds(sx.cpuTime());
     f.ok = sxStatus == 0 && rx.wait(kLimitMs) == 0;
     return f;

@@ -340,6 +340,7 @@ LineEndReason VirtualLine::loop()
             fds[1 + e] = {endClosed[e] ? -1 : ends[e].masterFd(), events, 0};
         }
         sampleSpeedsBeforePoll();
+        ++sleepCount;
         timespec ts{};
         timespec* timeout = nullptr;
         if (deadline >= 0) {

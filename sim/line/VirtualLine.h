@@ -64,6 +64,10 @@ public:
     // Any thread. The baud rate last seen on an end's termios (0 unknown).
     int speed(int end) const { return speeds[end].load(); }
     LineEndReason endReason() const { return reason.load(); }
+    // Any thread. How many times the line has looked at both ends' speeds
+    // and gone to sleep; tests wait for it to grow instead of for a fixed
+    // time.
+    std::uint64_t sleeps() const { return sleepCount.load(); }
     // The errno behind LineEndReason::Failed, or of a failed open().
     int error() const { return lastErrno.load(); }
 
@@ -98,6 +102,7 @@ private:
     std::atomic<bool> stopRequested{false};
     std::atomic<LineEndReason> reason{LineEndReason::Running};
     std::atomic<int> lastErrno{0};
+    std::atomic<std::uint64_t> sleepCount{0};
     mutable std::mutex statsMutex;
     std::array<DirectionStats, 2> published{};
 };

@@ -16,9 +16,14 @@ using namespace testkit;
 
 namespace {
 
-// Longer than the line's speed poll: a speed set this long before a write
-// has been seen by the line before the write.
-constexpr useconds_t kSettleUs = 60'000;
+// Waits (at most 2 s of real time) until the line has looked at both ends'
+// speeds and gone to sleep twice since the call: a speed set before the call
+// is then the one the line judges the next write by.
+bool lineSettled(const VirtualLine& line)
+{
+    const std::uint64_t start = line.sleeps();
+    return waitUntil([&] { return line.sleeps() >= start + 2; }, 2000);
+}
 
 std::vector<std::uint8_t> counting(std::size_t n)
 {
@@ -138,9 +143,9 @@ TEST(VirtualLinePty, SpeedMatchLosesBytesUntilBothEndsAgree)
         seen.emplace_back(end, baud);
     };
     OpenLine l(o, 57600, 38400);
-    // Speeds set a moment before the bytes are written: the line has looked
-    // at them since (a change made just before a write may still pass).
-    usleep(kSettleUs);
+    // Speeds set before the bytes are written, and looked at by the line
+    // since (a change made just before a write may still pass).
+    ASSERT_TRUE(lineSettled(l.line));
     ASSERT_TRUE(writeAllTo(l.a, counting(20)));
     ASSERT_TRUE(writeAllTo(l.b, counting(20)));
     EXPECT_TRUE(readUpTo(l.b, 1, 300).empty());
@@ -183,7 +188,7 @@ TEST(VirtualLinePty, SpeedMatchKeepsAByteWrittenJustBeforeASpeedChange)
         cv.wait_for(lock, std::chrono::seconds(2), [&] { return released; });
     };
     OpenLine l(o, 38400, 57600);
-    usleep(kSettleUs);
+    ASSERT_TRUE(lineSettled(l.line));
     {
         std::unique_lock<std::mutex> lock(m);
         armed = true;
@@ -209,13 +214,13 @@ TEST(VirtualLinePty, SpeedMatchKeepsAByteWrittenJustBeforeASpeedChange)
     // The same without holding the line, as a host does it.
     for (std::uint8_t round = 0; round < 5; ++round) {
         ASSERT_EQ(makeRaw(l.a, 57600), 0);
-        usleep(kSettleUs);
+        ASSERT_TRUE(lineSettled(l.line));
         ASSERT_TRUE(writeAllTo(l.a, {round}));
         ASSERT_EQ(makeRaw(l.a, 38400), 0);
         EXPECT_EQ(readUpTo(l.b, 1, 2000), std::vector<std::uint8_t>{round});
     }
     // Written well after the change, a byte is lost again.
-    usleep(kSettleUs);
+    ASSERT_TRUE(lineSettled(l.line));
     ASSERT_TRUE(writeAllTo(l.a, {0x77}));
     EXPECT_TRUE(readUpTo(l.b, 1, 300).empty());
     EXPECT_EQ(l.line.stats(A_TO_B).speedLost, 1u);
@@ -281,7 +286,7 @@ TEST(VirtualLinePty, HoldOpenKeepsTheLineAcrossAReopenAndMakesLinks)
     usleep(100'000);
     EXPECT_EQ(line.endReason(), LineEndReason::Running);
     ASSERT_TRUE(writeAllTo(b, counting(8)));  // waits for the next user of A
-    usleep(50'000);
+    EXPECT_TRUE(waitUntil([&] { return line.stats(B_TO_A).bytesIn == 8; }, 2000));
     a = openRawDevice(o.linkA);
     EXPECT_EQ(readUpTo(a, 8, 2000), counting(8));
     line.stop();

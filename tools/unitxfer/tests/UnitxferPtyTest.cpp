@@ -5,6 +5,7 @@
 #include <csignal>
 #include <unistd.h>
 
+#include "testkit/Pty.h"
 #include "testkit/ScratchDir.h"
 #include "testkit/Files.h"
 #include "tools/unitxfer/tests/XferHarness.h"
@@ -12,11 +13,6 @@
 using namespace testkit;
 
 namespace {
-
-double seconds()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 TEST(UnitxferPty, SendsToItselfByPortNameAndByPath)
 {
@@ -87,12 +83,12 @@ TEST(UnitxferPty, FailsSoonWhenThePeerDisappearsMidTransfer)
     ASSERT_EQ(sender.start(), 0);
     // Let some blocks through (the whole file takes over 30 s), then pull
     // the plug on the receiver.
-    usleep(1'500'000);
+    EXPECT_TRUE(waitUntil([&] { return line->stats(B_TO_A).bytesOut >= 16384; }, 20000));
     EXPECT_EQ(line->endReason(), LineEndReason::Running);
     receiver.reset();  // kills it
-    double start = seconds();
+    double start = nowSeconds();
     EXPECT_EQ(sender.wait(30000), 1);
-    EXPECT_LT(seconds() - start, 15.0);
+    EXPECT_LT(nowSeconds() - start, 15.0);
     std::string out = readText(dir / "sender.txt");
     EXPECT_NE(out.find("result -"), std::string::npos) << out;
 }
