@@ -1,5 +1,4 @@
-// The portable half of the serial ports' control operations: break, the
-// signal query, the line status and the flow-control kinds, over the platform calls each port supplies.
+// The portable half of the serial ports' control operations (break, signals, line status, flow control).
 #pragma once
 
 #include <cstdint>
