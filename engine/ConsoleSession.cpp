@@ -11,7 +11,7 @@
 #include "engine/ReopeningPort.h"
 #include "engine/UpgradeState.h"
 
-double leadingNumber(const std::string& text)
+double leadingDecimal(const std::string& text)
 {
     // atof stops at the first character that cannot continue a number; the
     // copy makes the text NUL-terminated whatever it held.
@@ -25,7 +25,7 @@ bool parseVersion(const std::string& reply, double& version)
     if (p == std::string::npos)
         return false;
     const std::size_t start = reply.find("(K") != std::string::npos ? p + 3 : p + 1;
-    version = start < reply.size() ? leadingNumber(reply.substr(start, 6)) : 0.0;
+    version = start < reply.size() ? leadingDecimal(reply.substr(start, 6)) : 0.0;
     return true;
 }
 

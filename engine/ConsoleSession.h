@@ -26,7 +26,7 @@ bool parseVersion(const std::string& reply, double& version);
 
 // The leading decimal number of text, as C's atof reads it: blanks skipped,
 // then the longest numeric prefix; 0 when there is none.
-double leadingNumber(const std::string& text);
+double leadingDecimal(const std::string& text);
 
 // The console operations of one worker on its link. Every pause is a fixed
 // wait scaled by the environment's pauseScale; every wait checks the stop

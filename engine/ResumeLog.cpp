@@ -47,7 +47,7 @@ double ResumeLog::recordedVersion() const
 {
     if (bytes.size() < kHeaderSize)
         return 0;
-    return leadingNumber(bytes.substr(11, 6));
+    return leadingDecimal(bytes.substr(11, 6));
 }
 
 std::string ResumeLog::record(int i) const

@@ -61,7 +61,7 @@ enum EngineMessage : int {
 };
 
 // Unit kinds.
-enum UnitKind : int {
+enum HandsetKind : int {
     UNIT_UNKNOWN = 0,
     UNIT_DISPLAY = 1,  // "NE"
     UNIT_REMOTE = 2,   // "FE"
