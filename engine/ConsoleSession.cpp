@@ -67,6 +67,8 @@ std::string ConsoleSession::readReply(int limit)
         }
         reply.append(buffer.data(), static_cast<std::size_t>(std::min<unsigned>(static_cast<unsigned>(n), room)));
     }
+    if (env.stats != nullptr)
+        env.stats->replyWaitMs += static_cast<long long>(link_.tickMs() - (end - kReplyTimeoutMs));
     return reply;
 }
 
@@ -101,7 +103,10 @@ bool ConsoleSession::waitPromptNewline()
 
 bool ConsoleSession::pause(int ms)
 {
-    return pauseUnscaled(static_cast<int>(ms * env.pauseScale + 0.5));
+    const int scaled = static_cast<int>(ms * env.pauseScale + 0.5);
+    if (env.stats != nullptr)
+        env.stats->pauseMs += scaled;
+    return pauseUnscaled(scaled);
 }
 
 bool ConsoleSession::pauseUnscaled(int ms)

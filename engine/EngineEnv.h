@@ -39,6 +39,14 @@ using PortOpener = std::function<std::unique_ptr<CommPort>(int portIndex, int rx
 // The port of the platform by index ("Comm N" is index N - 1).
 PortOpener platformPortOpener();
 
+// Where the time of a run went, for benchmarks: the fixed console pauses
+// and the console reads (each waits out its 500 ms unless the reply fills
+// its limit). Milliseconds of the worker's clock; any thread may read.
+struct EngineStats {
+    std::atomic<long long> pauseMs{0};
+    std::atomic<long long> replyWaitMs{0};
+};
+
 // One worker's surroundings. Everything a worker touches outside the
 // UpgradeState comes from here, so tests run workers side by side.
 struct EngineEnv {
@@ -62,6 +70,8 @@ struct EngineEnv {
     // Real time the identification waits before it opens the port, so that
     // a previous holder of the port has let go of it.
     int openDelayMs = 5000;
+    // Time accounting; none when null.
+    EngineStats* stats = nullptr;
 
     // The path of a firmware-set file.
     std::string path(const std::string& name) const;
