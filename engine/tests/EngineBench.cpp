@@ -64,7 +64,7 @@ UnitEnd EngineBench::session(const std::function<void(const EngineEnv&)>& host)
             Transcript transcript(pair.clock);
             transcript.open(dir / "transcript.jsonl", true);
             VirtualUnit virtualUnit(unit, behaviour, transcript);
-            end = virtualUnit.run(link, clock, unitStop);
+            end = virtualUnit.run(link, line, clock, unitStop);
             if (end == UnitEnd::PowerCut) {
                 hostStop = true;
                 virtualUnit.playDead(link, unitStop);

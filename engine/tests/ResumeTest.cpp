@@ -23,7 +23,6 @@ TEST(Resume, PowerCutAtAnyCommandThenAFreshRunLeavesCorrectTables)
     // The tables a clean run leaves, and how many commands it takes.
     UnitIdentity id;
     EngineBench clean(id);
-    clean.behaviour.bootMs = 2000;
     ASSERT_EQ(clean.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
     std::vector<std::uint8_t> expected;
     clean.unit.flash.read(0x90000, 13144, expected);
@@ -35,7 +34,6 @@ TEST(Resume, PowerCutAtAnyCommandThenAFreshRunLeavesCorrectTables)
     std::set<std::string> lastRecords;
     for (int cut = 4; cut < nonEmpty; cut += 2) {
         EngineBench bench(id);
-        bench.behaviour.bootMs = 2000;
         bench.behaviour.powerCutAfter = cut;
         ASSERT_NE(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done) << "cut " << cut;
         ResumeLog log(bench.set("logfile.LOG"));
@@ -75,7 +73,6 @@ TEST(Resume, ALogOfTheSameUnitSkipsFinishedStepsAndRestoresItsVersion)
 {
     UnitIdentity id;
     EngineBench bench(id);
-    bench.behaviour.bootMs = 2000;
     // The kernel is already in (the unit reports the new version) and the
     // restart done: only the version query, cables and calibration remain.
     bench.unit.identity.version = 1.312;

@@ -3,6 +3,7 @@
 // interrupted or broken runs end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -71,7 +72,6 @@ TEST_P(CalibrationCrossing, ReinstallCarriesTablesCablesAndBackupOver)
     id.model = c.model;
     id.version = defaultUnitVersion(c.model);
     EngineBench bench(id);
-    bench.behaviour.bootMs = 2000;
     const std::vector<std::uint8_t> region = flashAt(bench.unit, c.region, c.regionSize);
     const std::vector<std::uint8_t> cables = makeCableDatabase(id.serial);
     const bool display = c.kind == UnitKind::Display;
@@ -109,7 +109,6 @@ TEST(UpgradeRun, ConsoleSequenceOfAReinstallThatCrossesTheCalibrationVersion)
 {
     UnitIdentity id;
     EngineBench bench(id);
-    bench.behaviour.bootMs = 2000;
     ASSERT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
     EXPECT_EQ(significant(bench.commands()),
               (std::vector<std::string>{"getuid", "btx", "boot", "xmodem B6220 960 G", "btx",
@@ -122,7 +121,6 @@ TEST(UpgradeRun, UpdateOnlyAboveTheCalibrationVersionSendsKernelAndFirmwareOnly)
     UnitIdentity id;
     id.version = 1.312;
     EngineBench bench(id);
-    bench.behaviour.bootMs = 2000;
     const std::vector<std::uint8_t> before = flashAt(bench.unit, 0x70000, 0x40000);
     ASSERT_EQ(bench.identifyAndUpgrade(MODE_UPDATE_ONLY), UpgradeOutcome::Done);
     EXPECT_EQ(significant(bench.commands()),
@@ -134,7 +132,6 @@ TEST(UpgradeRun, DowngradePutsTheBackupBackBeforeTheOlderFirmware)
 {
     UnitIdentity id;
     EngineBench bench(id);
-    bench.behaviour.bootMs = 2000;
     const std::vector<std::uint8_t> region = flashAt(bench.unit, 0x70000, 0x40000);
     ASSERT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
     // The second image of a Display Handset comes with the set.
@@ -162,7 +159,6 @@ TEST(UpgradeRun, MissingFirmwareFileEndsWithTheErrorFlagAndNoReport)
     UnitIdentity id;
     id.version = 1.312;
     EngineBench bench(id);
-    bench.behaviour.bootMs = 2000;
     for (const auto& entry : std::filesystem::directory_iterator(bench.dir / "set"))
         if (entry.path().filename().string().starts_with("app_7355ne"))
             std::filesystem::remove(entry.path());
@@ -186,7 +182,6 @@ TEST(UpgradeRun, ALogLeftByAnotherUnitIsBegunAgain)
 {
     UnitIdentity id;
     EngineBench bench(id);
-    bench.behaviour.bootMs = 2000;
     std::ofstream(bench.set("logfile.LOG"), std::ios::binary)
         << "B99999999\r\n1.100\r\nKERNEL\r\nREBOOT\r\nGETCAL\r\n";
     ASSERT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
@@ -211,6 +206,60 @@ TEST(UpgradeRun, StopWhileWaitingForASilentUnitEndsTheRunPromptly)
     EXPECT_EQ(bench.state.errorFlag, 0);
     // The log holds the unit and its version, nothing finished.
     EXPECT_EQ(fileBytes(bench.set("logfile.LOG")).size(), ResumeLog::kHeaderSize);
+}
+
+}  // namespace
+
+namespace {
+
+int countCommands(const std::vector<std::string>& commands, const std::string& text)
+{
+    return static_cast<int>(std::count(commands.begin(), commands.end(), text));
+}
+
+TEST(UnitFaults, AFirmwareUploadCancelledTwiceIsSentThreeTimes)
+{
+    UnitIdentity id;
+    EngineBench bench(id);
+    bench.behaviour.cancelUploads = 2;
+    bench.behaviour.cancelUploadMatch = "firmware FWVER";
+    ASSERT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
+    const std::vector<std::string> sent = significant(bench.commands());
+    // Kernel, cables, tables, clearing image, then the firmware three times.
+    EXPECT_EQ(countCommands(sent, "btx"), 7);
+    EXPECT_EQ(std::vector<std::string>(sent.end() - 5, sent.end()),
+              (std::vector<std::string>{"btx", "btx", "btx", "reboot", "reboot"}));
+    EXPECT_DOUBLE_EQ(bench.state.finalVersion, 1.312);
+}
+
+TEST(UnitFaults, CalibrationDownloadGetsThreeAttemptsAndRefusesAShortRegion)
+{
+    UnitIdentity id;
+    {
+        // A first download cut to 128 KiB must not pass as a 7410 region.
+        EngineBench bench(id);
+        bench.behaviour.cancelDownloads = 2;
+        bench.behaviour.cancelDownloadMatch = "70000";
+        bench.behaviour.shortDownloadBytes = 131072;
+        ASSERT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
+        EXPECT_EQ(countCommands(bench.commands(), "xmodem 70000 40000 G"), 3);
+        std::vector<std::uint8_t> backup = fileBytes(bench.set(id.serial + ".bin"));
+        EXPECT_EQ(backup.size(), 32u + 0x40000);
+    }
+    {
+        EngineBench bench(id);
+        bench.behaviour.cancelDownloads = 3;
+        bench.behaviour.cancelDownloadMatch = "70000";
+        EXPECT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Failed);
+        EXPECT_EQ(bench.state.errorFlag, 1);
+        EXPECT_EQ(countCommands(bench.commands(), "xmodem 70000 40000 G"), 3);
+        // Nothing after the calibration phase: the main list was not worked.
+        EXPECT_EQ(significant(bench.commands()).back(), "xmodem 70000 40000 G");
+        ResumeLog log(bench.set("logfile.LOG"));
+        ASSERT_TRUE(log.load());
+        EXPECT_EQ(log.record(1), "REBOOT");
+        EXPECT_EQ(log.record(2), "");
+    }
 }
 
 }  // namespace
