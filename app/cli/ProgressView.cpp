@@ -1,0 +1,170 @@
+// Progress text of unitflash-cli: snapshot, in-place frame and plain lines.
+#include "ProgressView.h"
+
+#include "transfer/TransferStatus.h"
+
+namespace {
+
+bool noFile(const std::string& name)
+{
+    return name.empty() || name == "<None>";
+}
+
+std::vector<std::string> namesOf(const StepListView& steps)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < steps.count(); ++i)
+        names.push_back(baseName(steps.slots[static_cast<std::size_t>(i)].name));
+    return names;
+}
+
+}  // namespace
+
+ProgressSnapshot takeProgressSnapshot(const UpgradeState& state, const std::string& staleStatus)
+{
+    ProgressSnapshot snap;
+    snap.steps = state.steps()->snapshot();
+    if (std::shared_ptr<TransferStatus> status = state.transferStatus()) {
+        snap.fileName = status->fileNameSnapshot();
+        snap.block = status->blockNumber.load();
+        snap.bytes = status->bytesDone.load();
+    }
+    snap.fileSize = state.currentFileSize.load();
+    snap.overallPercent = state.overallPercent.load();
+    const std::string status = state.statusText();
+    if (status != staleStatus)
+        snap.notice = status;
+    return snap;
+}
+
+std::string baseName(const std::string& path)
+{
+    const std::size_t cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+int runningStep(const StepListView& steps)
+{
+    for (int i = 0; i < steps.count(); ++i)
+        if (!steps.slots[static_cast<std::size_t>(i)].done)
+            return i;
+    return -1;
+}
+
+std::string renderTransferLine(const ProgressSnapshot& snap)
+{
+    std::string line;
+    if (noFile(snap.fileName)) {
+        line = "no transfer running";
+    } else {
+        line = baseName(snap.fileName) + "  block " + std::to_string(snap.block) + "  "
+            + std::to_string(snap.bytes);
+        if (snap.fileSize > 1) {
+            const unsigned long long percent = 100ULL * snap.bytes / static_cast<unsigned>(snap.fileSize);
+            line += " of " + std::to_string(snap.fileSize) + " bytes  "
+                + std::to_string(percent > 100 ? 100 : percent) + "%";
+        } else {
+            line += " bytes";
+        }
+    }
+    return line + "  |  upgrade " + std::to_string(snap.overallPercent) + "%";
+}
+
+std::vector<std::string> renderProgress(const ProgressSnapshot& snap)
+{
+    std::vector<std::string> lines;
+    const int running = runningStep(snap.steps);
+    for (int i = 0; i < snap.steps.count(); ++i) {
+        const StepSlot& slot = snap.steps.slots[static_cast<std::size_t>(i)];
+        const char* mark = slot.done ? "[x] " : (i == running ? "[>] " : "[ ] ");
+        lines.push_back(mark + baseName(slot.name));
+    }
+    if (lines.empty())
+        lines.push_back("(no step list yet)");
+    lines.push_back(renderTransferLine(snap));
+    if (!snap.notice.empty())
+        lines.push_back("! " + snap.notice);
+    return lines;
+}
+
+std::vector<std::string> ProgressLog::update(const ProgressSnapshot& snap, std::uint32_t nowMs)
+{
+    std::vector<std::string> lines;
+    std::vector<std::string> names = namesOf(snap.steps);
+    if (names != listNames || first) {
+        std::string line = "Steps:";
+        for (const std::string& n : names)
+            line += " " + n;
+        lines.push_back(names.empty() ? "Steps: (none yet)" : line);
+        listNames = std::move(names);
+        running = -2;
+    }
+    const int now = runningStep(snap.steps);
+    if (now != running) {
+        if (now >= 0)
+            lines.push_back("Step " + std::to_string(now + 1) + "/" + std::to_string(listNames.size()) + ": "
+                            + listNames[static_cast<std::size_t>(now)]);
+        else if (!listNames.empty())
+            lines.push_back("All steps done (upgrade " + std::to_string(snap.overallPercent) + "%)");
+        running = now;
+    }
+    if (snap.notice != notice) {
+        if (!snap.notice.empty())
+            lines.push_back("! " + snap.notice);
+        notice = snap.notice;
+    }
+    if (snap.fileName != file) {
+        if (!noFile(snap.fileName))
+            lines.push_back("Transfer: " + baseName(snap.fileName));
+        file = snap.fileName;
+        bytes = snap.bytes;
+        lastLineMs = nowMs;
+    } else if (snap.bytes != bytes && nowMs - lastLineMs >= intervalMs) {
+        lines.push_back("  " + renderTransferLine(snap));
+        bytes = snap.bytes;
+        lastLineMs = nowMs;
+    }
+    first = false;
+    return lines;
+}
+
+void ProgressPainter::erase()
+{
+    if (frame.empty())
+        return;
+    // Up to the frame's first line, then clear to the end of the screen.
+    std::fprintf(out, "\x1b[%zuA\r\x1b[J", frame.size());
+    frame.clear();
+}
+
+void ProgressPainter::show(const ProgressSnapshot& snap, std::uint32_t nowMs)
+{
+    if (!inPlace) {
+        for (const std::string& line : log.update(snap, nowMs))
+            std::fprintf(out, "%s\n", line.c_str());
+        std::fflush(out);
+        return;
+    }
+    std::vector<std::string> next = renderProgress(snap);
+    if (next == frame)
+        return;
+    erase();
+    for (const std::string& line : next)
+        std::fprintf(out, "%s\n", line.c_str());
+    std::fflush(out);
+    frame = std::move(next);
+}
+
+void ProgressPainter::printAbove(const std::string& text)
+{
+    if (inPlace)
+        erase();
+    std::fputs(text.c_str(), out);
+    std::fflush(out);
+}
+
+void ProgressPainter::finish()
+{
+    frame.clear();
+    std::fflush(out);
+}
