@@ -121,7 +121,6 @@ void TraceFormatter::endFrame(Side& side, TraceDirection dir, std::vector<std::s
             ok = side.frame[3 + data] == (check.compute(payload, static_cast<unsigned>(data), 0) & 0xff);
         }
         text += " (" + std::to_string(data) + " bytes, " + (crc ? "CRC " : "checksum ") + (ok ? "ok)" : "BAD)");
-        framesSeen = true;
     }
     line(dir, side.frameStart, text, out);
     side.frame.clear();
@@ -141,6 +140,8 @@ void TraceFormatter::frameByte(Side& side, TraceDirection dir, std::uint8_t byte
             return;
         }
         side.frameLength = 3 + (side.frame[0] == kSoh ? 128 : 1024) + (crc ? 2 : 1);
+        // From here a NAK answers a frame; it no longer picks the check.
+        framesSeen = true;
     }
     if (side.frameLength != 0 && side.frame.size() >= side.frameLength)
         endFrame(side, dir, out);

@@ -56,5 +56,5 @@ private:
     Side sent;
     Side received;
     bool crc = true;          // the receiver asked for CRC-16 ("C") or the checksum (NAK)
-    bool framesSeen = false;  // a frame went by since the last start of a transfer
+    bool framesSeen = false;  // a frame began since the last start of a transfer
 };
