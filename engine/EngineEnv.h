@@ -62,6 +62,10 @@ struct EngineEnv {
     // Real time the identification waits before it opens the port, so that
     // a previous holder of the port has let go of it.
     int openDelayMs = 5000;
+    // Where the set's programs (Kcnv, Lcnv, header) write their standard
+    // output and error: empty, wherever ours go; otherwise this file,
+    // appended to. A front end that redraws a terminal keeps them off it.
+    std::string toolOutput;
 
     // The path of a firmware-set file.
     std::string path(const std::string& name) const;

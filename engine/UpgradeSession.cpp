@@ -44,6 +44,10 @@ bool UpgradeSession::runTool(const std::string& baseName, const std::vector<std:
     if (stopped())
         return false;
     ChildProcess child;
+    if (!env.toolOutput.empty()) {
+        child.redirectToFile(ChildProcess::StdOut, env.toolOutput, true);
+        child.mergeErrorIntoOutput();
+    }
     // A program that cannot be started is not reported: the step goes on
     // and the files it should have written are looked at instead.
     if (!child.start(toolFileName(baseName), args, env.workDir.empty() ? std::string(".") : env.workDir))
