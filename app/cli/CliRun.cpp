@@ -25,7 +25,7 @@ struct Run {
     const CliRequest& request;
     CliConsole& console;
     std::string portName;
-    std::string device;
+    std::string portText;  // the name with its device, for messages
     UpgradeState state;
     EngineEnv env;
     int pressesSeen = 0;
@@ -53,13 +53,14 @@ struct Run {
     }
 };
 
-std::string describeDevice(const std::string& portName)
+// "Comm 2 (/dev/ttyUSB1)" for a port name, the path alone for a path.
+std::string describePort(const std::string& portName)
 {
     const int index = parsePortName(portName);
     if (index < 0)
         return portName;
     const std::string path = portDevicePath(index);
-    return path.empty() ? "no such device" : path;
+    return portName + " (" + (path.empty() ? "no such device" : path) + ")";
 }
 
 PortOpener makeOpener(const std::string& portName, std::shared_ptr<TraceLog> trace)
@@ -93,7 +94,7 @@ bool enterFirmwareSet(Run& run)
 
 IdentifyOutcome identify(Run& run)
 {
-    run.say("Looking for a unit on " + run.portName + " (" + run.device + ")...");
+    run.say("Looking for a unit on " + run.portText + "...");
     IdentifyOutcome outcome = IdentifyOutcome::Stopped;
     std::string shown;
     run.worker.start([&run, &outcome] { outcome = runIdentification(run.state, run.env); });
@@ -217,7 +218,7 @@ int identifyAndCheck(Run& run)
         run.say("Stopped; nothing was sent to the unit.");
         return CLI_EXIT_INTERRUPTED;
     case IdentifyOutcome::NoUnit:
-        run.complain("No unit answered on " + run.portName + " (" + run.device + ") at 38400 or 57600 baud.\n"
+        run.complain("No unit answered on " + run.portText + " at 38400 or 57600 baud.\n"
                      "Check the cable and that the unit is in its software-update mode.\n("
                      + run.state.statusText() + ")");
         return CLI_EXIT_FAILED;
@@ -252,7 +253,7 @@ int runCli(const CliRequest& request, CliConsole& console)
 {
     Run run(request, console);
     run.portName = normalisePortName(request.port);
-    run.device = describeDevice(run.portName);
+    run.portText = describePort(run.portName);
 
     std::shared_ptr<TraceLog> trace;
     if (!request.traceFile.empty()) {
@@ -261,10 +262,20 @@ int runCli(const CliRequest& request, CliConsole& console)
             run.complain("cannot write the trace file \"" + request.traceFile + "\"");
             return CLI_EXIT_USAGE;
         }
-        trace->note("unitflash-cli on " + run.portName + " (" + run.device + "), mode " + modeName(request.mode));
+        trace->note("unitflash-cli on " + run.portText + ", mode " + modeName(request.mode));
     }
+    std::error_code ec;
+    const std::filesystem::path traceTools =
+        request.traceFile.empty() ? std::filesystem::path()
+                                  : std::filesystem::absolute(request.traceFile + ".tools", ec);
     if (!enterFirmwareSet(run))
         return CLI_EXIT_USAGE;
+    // The converters' messages would scroll the redrawn progress away: they
+    // go beside the trace, or into a log in the set; a plain log keeps them.
+    if (!traceTools.empty())
+        run.env.toolOutput = traceTools.string();
+    else if (console.inPlace)
+        run.env.toolOutput = (std::filesystem::current_path(ec) / "unitflash-tools.log").string();
 
     // The engine opens "Comm portIndex+1"; the opener ignores the index and
     // opens the name given, so a device path works as well.

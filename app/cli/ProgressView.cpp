@@ -1,6 +1,8 @@
 // Progress text of unitflash-cli: snapshot, in-place frame and plain lines.
 #include "ProgressView.h"
 
+#include <algorithm>
+
 #include "transfer/TransferStatus.h"
 
 namespace {
@@ -101,6 +103,11 @@ std::vector<std::string> ProgressLog::update(const ProgressSnapshot& snap, std::
     }
     const int now = runningStep(snap.steps);
     if (now != running) {
+        // Steps that began and ended between two looks.
+        const int end = now >= 0 ? now : static_cast<int>(listNames.size());
+        for (int i = std::max(running + 1, 0); running >= 0 && i < end; ++i)
+            lines.push_back("Step " + std::to_string(i + 1) + "/" + std::to_string(listNames.size()) + ": "
+                            + listNames[static_cast<std::size_t>(i)] + " (done)");
         if (now >= 0)
             lines.push_back("Step " + std::to_string(now + 1) + "/" + std::to_string(listNames.size()) + ": "
                             + listNames[static_cast<std::size_t>(now)]);

@@ -49,9 +49,9 @@ TEST(ProgressView, MarksDoneRunningAndPendingStepsAndShowsTheTransfer)
 TEST(ProgressView, PlainLinesOnChangesAndTheTransferAtMostEveryInterval)
 {
     ProgressLog log(5000);
-    ProgressSnapshot snap = snapshotOf({{"KERNEL.bin", 0}, {"REBOOT", 0}});
+    ProgressSnapshot snap = snapshotOf({{"KERNEL.bin", 0}, {"REBOOT", 0}, {"GETCAL", 0}});
     snap.fileSize = 1000;
-    EXPECT_EQ(log.update(snap, 0), (std::vector<std::string>{"Steps: KERNEL.bin REBOOT", "Step 1/2: KERNEL.bin"}));
+    EXPECT_EQ(log.update(snap, 0), (std::vector<std::string>{"Steps: KERNEL.bin REBOOT GETCAL", "Step 1/3: KERNEL.bin"}));
     EXPECT_TRUE(log.update(snap, 100).empty());
 
     snap.fileName = "KERNEL.bin";
@@ -64,9 +64,12 @@ TEST(ProgressView, PlainLinesOnChangesAndTheTransferAtMostEveryInterval)
 
     snap.steps.slots[0].done = 1;
     snap.overallPercent = 50;
-    EXPECT_EQ(log.update(snap, 5300), (std::vector<std::string>{"Step 2/2: REBOOT"}));
+    EXPECT_EQ(log.update(snap, 5300), (std::vector<std::string>{"Step 2/3: REBOOT"}));
+    // A step that began and ended between two looks is still named.
     snap.steps.slots[1].done = 1;
-    EXPECT_EQ(log.update(snap, 5400), (std::vector<std::string>{"All steps done (upgrade 50%)"}));
+    snap.steps.slots[2].done = 1;
+    EXPECT_EQ(log.update(snap, 5400),
+              (std::vector<std::string>{"Step 3/3: GETCAL (done)", "All steps done (upgrade 50%)"}));
 
     // A new phase publishes a new list.
     ProgressSnapshot next = snapshotOf({{"app.bin", 0}});
