@@ -170,9 +170,9 @@ UpgradeOutcome upgrade(Run& run)
         }
         painter.show(takeProgressSnapshot(run.state, staleStatus), systemClock().tickMs());
         if (run.newInterrupt()) {
-            painter.printAbove("Stopping: the unit is " + whereItStands(run.state)
-                               + ". It keeps what was sent; run unitflash-cli again and it resumes from"
-                                 " logfile.LOG. (Ctrl-C again to quit at once.)\n");
+            painter.printAbove("Stopping: the unit is " + whereItStands(run.state) + ".\n"
+                               + "It keeps what was sent; run unitflash-cli again and it resumes from"
+                                 " logfile.LOG.\n(Ctrl-C again to quit at once.)\n");
             run.worker.requestStop();
         }
     }

@@ -12,12 +12,25 @@ bool noFile(const std::string& name)
     return name.empty() || name == "<None>";
 }
 
+const StepSlot& slotOf(const StepListView& steps, int i)
+{
+    return steps.slots[static_cast<std::size_t>(i)];
+}
+
 std::vector<std::string> namesOf(const StepListView& steps)
 {
     std::vector<std::string> names;
-    for (int i = 0; i < steps.count(); ++i)
-        names.push_back(baseName(steps.slots[static_cast<std::size_t>(i)].name));
+    for (int i : shownSteps(steps))
+        names.push_back(baseName(slotOf(steps, i).name));
     return names;
+}
+
+std::string earlierNote(const StepListView& steps)
+{
+    const int earlier = stepsDoneEarlier(steps);
+    return earlier == 0 ? std::string()
+                        : "(" + std::to_string(earlier) + (earlier == 1 ? " step" : " steps")
+            + " done in an earlier run)";
 }
 
 }  // namespace
@@ -45,10 +58,33 @@ std::string baseName(const std::string& path)
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
+std::vector<int> shownSteps(const StepListView& steps)
+{
+    std::vector<int> shown;
+    for (int i = 0; i < static_cast<int>(steps.slots.size()); ++i) {
+        const StepSlot& slot = slotOf(steps, i);
+        if (slot.present)
+            shown.push_back(i);
+        else if (!slot.done)
+            break;  // the end of the list; a cleared slot is not
+    }
+    return shown;
+}
+
+int stepsDoneEarlier(const StepListView& steps)
+{
+    const std::vector<int> shown = shownSteps(steps);
+    int cleared = 0;
+    for (int i = 0; !shown.empty() && i < shown.back(); ++i)
+        if (!slotOf(steps, i).present && slotOf(steps, i).done)
+            ++cleared;
+    return cleared;
+}
+
 int runningStep(const StepListView& steps)
 {
-    for (int i = 0; i < steps.count(); ++i)
-        if (!steps.slots[static_cast<std::size_t>(i)].done)
+    for (int i : shownSteps(steps))
+        if (!slotOf(steps, i).done)
             return i;
     return -1;
 }
@@ -76,8 +112,10 @@ std::vector<std::string> renderProgress(const ProgressSnapshot& snap)
 {
     std::vector<std::string> lines;
     const int running = runningStep(snap.steps);
-    for (int i = 0; i < snap.steps.count(); ++i) {
-        const StepSlot& slot = snap.steps.slots[static_cast<std::size_t>(i)];
+    if (const std::string note = earlierNote(snap.steps); !note.empty())
+        lines.push_back(note);
+    for (int i : shownSteps(snap.steps)) {
+        const StepSlot& slot = slotOf(snap.steps, i);
         const char* mark = slot.done ? "[x] " : (i == running ? "[>] " : "[ ] ");
         lines.push_back(mark + baseName(slot.name));
     }
@@ -97,11 +135,16 @@ std::vector<std::string> ProgressLog::update(const ProgressSnapshot& snap, std::
         std::string line = "Steps:";
         for (const std::string& n : names)
             line += " " + n;
+        if (const std::string note = earlierNote(snap.steps); !note.empty())
+            line += " " + note;
         lines.push_back(names.empty() ? "Steps: (none yet)" : line);
         listNames = std::move(names);
         running = -2;
     }
-    const int now = runningStep(snap.steps);
+    // Positions in the shown list, not slot numbers.
+    const std::vector<int> shown = shownSteps(snap.steps);
+    const int slot = runningStep(snap.steps);
+    const int now = slot < 0 ? -1 : static_cast<int>(std::find(shown.begin(), shown.end(), slot) - shown.begin());
     if (now != running) {
         // Steps that began and ended between two looks.
         const int end = now >= 0 ? now : static_cast<int>(listNames.size());

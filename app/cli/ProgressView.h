@@ -28,8 +28,17 @@ ProgressSnapshot takeProgressSnapshot(const UpgradeState& state, const std::stri
 // The file name after the last '/' or '\'.
 std::string baseName(const std::string& path);
 
-// The entry being worked on: the first present entry not done; -1 when
-// every entry is done or the list is empty.
+// The slots to show: the present ones up to the end of the list (the first
+// slot neither present nor done). A resumed run clears the slots of the
+// steps an earlier run finished (not present, done), so entries may follow
+// such a slot.
+std::vector<int> shownSteps(const StepListView& steps);
+
+// How many slots a resumed run cleared because an earlier run did them.
+int stepsDoneEarlier(const StepListView& steps);
+
+// The slot being worked on: the first shown entry not done; -1 when every
+// entry is done or the list is empty.
 int runningStep(const StepListView& steps);
 
 // The frame drawn in place: one line per step with its mark ("[x]" done,

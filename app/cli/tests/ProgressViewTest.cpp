@@ -46,6 +46,22 @@ TEST(ProgressView, MarksDoneRunningAndPendingStepsAndShowsTheTransfer)
     EXPECT_EQ(runningStep(snapshotOf({{"a", 1}, {"b", 1}}).steps), -1);
 }
 
+TEST(ProgressView, AResumedListShowsTheEntriesAfterTheSlotsAnEarlierRunDid)
+{
+    ProgressSnapshot snap = snapshotOf({{"", 1}, {"", 1}, {"GETCAL", 1}, {"PUTCAL", 0}});
+    snap.steps.slots[0] = StepSlot{0, "", 1};
+    snap.steps.slots[1] = StepSlot{0, "", 1};
+    EXPECT_EQ(renderProgress(snap), (std::vector<std::string>{
+                                        "(2 steps done in an earlier run)",
+                                        "[x] GETCAL",
+                                        "[>] PUTCAL",
+                                        "no transfer running  |  upgrade 0%",
+                                    }));
+    ProgressLog log;
+    EXPECT_EQ(log.update(snap, 0), (std::vector<std::string>{"Steps: GETCAL PUTCAL (2 steps done in an earlier run)",
+                                                             "Step 2/2: PUTCAL"}));
+}
+
 TEST(ProgressView, PlainLinesOnChangesAndTheTransferAtMostEveryInterval)
 {
     ProgressLog log(5000);
