@@ -28,6 +28,7 @@ struct Run {
     std::string portText;  // the name with its device, for messages
     UpgradeState state;
     EngineEnv env;
+    std::shared_ptr<std::atomic<int>> openResult = std::make_shared<std::atomic<int>>(0);
     int pressesSeen = 0;
     // Last, so that it is destroyed first: its destructor stops and joins
     // the worker, which uses the state and the env.
@@ -63,10 +64,14 @@ std::string describePort(const std::string& portName)
     return portName + " (" + (path.empty() ? "no such device" : path) + ")";
 }
 
-PortOpener makeOpener(const std::string& portName, std::shared_ptr<TraceLog> trace)
+// Opens portName whatever index the engine asks for; keeps the result of
+// the latest open in openResult.
+PortOpener makeOpener(const std::string& portName, std::shared_ptr<TraceLog> trace,
+                      std::shared_ptr<std::atomic<int>> openResult)
 {
-    return [portName, trace](int, int rxQueue, int txQueue) -> std::unique_ptr<CommPort> {
+    return [portName, trace, openResult](int, int rxQueue, int txQueue) -> std::unique_ptr<CommPort> {
         std::unique_ptr<CommPort> port = openCommPort(portName, rxQueue, txQueue);
+        *openResult = port->lastError;
         if (!trace)
             return port;
         return std::make_unique<TracingPort>(std::move(port), trace, portName);
@@ -218,6 +223,11 @@ int identifyAndCheck(Run& run)
         run.say("Stopped; nothing was sent to the unit.");
         return CLI_EXIT_INTERRUPTED;
     case IdentifyOutcome::NoUnit:
+        if (const int error = run.openResult->load(); error != 0) {
+            run.complain("cannot open " + run.portText + " (error " + std::to_string(error)
+                         + "; in use, missing, or no permission).\n(" + run.state.statusText() + ")");
+            return CLI_EXIT_FAILED;
+        }
         run.complain("No unit answered on " + run.portText + " at 38400 or 57600 baud.\n"
                      "Check the cable and that the unit is in its software-update mode.\n("
                      + run.state.statusText() + ")");
@@ -280,7 +290,7 @@ int runCli(const CliRequest& request, CliConsole& console)
     // The engine opens "Comm portIndex+1"; the opener ignores the index and
     // opens the name given, so a device path works as well.
     run.state.portIndex = static_cast<std::uint16_t>(std::max(0, parsePortName(run.portName)));
-    run.env.openPort = makeOpener(run.portName, trace);
+    run.env.openPort = makeOpener(run.portName, trace, run.openResult);
     run.env.stop = &run.worker.stopFlag();
     run.env.pauseScale = request.pauseScale;
     run.env.openDelayMs = request.openDelayMs;
