@@ -136,9 +136,16 @@ std::string question(const Run& run)
     const int mode = run.request.mode;
     const char* verb = mode == MODE_UPDATE_ONLY ? "Update" : mode == MODE_DOWNGRADE ? "Downgrade" : "Upgrade";
     char text[256];
-    std::snprintf(text, sizeof text, "%s the %s SN %s from %5.3f to %5.3f (%s)? [y/N] ", verb,
-                  unitKindName(s.unitKind).c_str(), s.serialNumber().c_str(), s.unitVersion.load(),
-                  s.controlVersion.load(), modeName(mode).c_str());
+    if (mode == MODE_DOWNGRADE)
+        // The version it ends at is the backup's and the downgrade list's,
+        // which only the unit can tell afterwards.
+        std::snprintf(text, sizeof text,
+                      "%s the %s SN %s from %5.3f (its backup image, then the set's downgrade list)? [y/N] ", verb,
+                      unitKindName(s.unitKind).c_str(), s.serialNumber().c_str(), s.unitVersion.load());
+    else
+        std::snprintf(text, sizeof text, "%s the %s SN %s from %5.3f to %5.3f (%s)? [y/N] ", verb,
+                      unitKindName(s.unitKind).c_str(), s.serialNumber().c_str(), s.unitVersion.load(),
+                      s.controlVersion.load(), modeName(mode).c_str());
     return text;
 }
 
