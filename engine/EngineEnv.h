@@ -72,6 +72,10 @@ struct EngineEnv {
     int openDelayMs = 5000;
     // Time accounting; none when null.
     EngineStats* stats = nullptr;
+    // Where the set's programs (Kcnv, Lcnv, header) write their standard
+    // output and error: empty, discarded; otherwise this file,
+    // appended to. A front end that redraws a terminal keeps them off it.
+    std::string toolOutput;
 
     // The path of a firmware-set file.
     std::string path(const std::string& name) const;

@@ -44,10 +44,15 @@ bool UpgradeSession::runTool(const std::string& baseName, const std::vector<std:
     if (stopped())
         return false;
     ChildProcess child;
-    // Nothing is read from the program; its chatter must not land on the
-    // front end's terminal.
-    child.redirectToNull(ChildProcess::StdOut);
-    child.redirectToNull(ChildProcess::StdErr);
+    // Nothing is read from the program; its chatter goes to the front end's
+    // file for it, or nowhere, never onto a display being redrawn.
+    if (!env.toolOutput.empty()) {
+        child.redirectToFile(ChildProcess::StdOut, env.toolOutput, true);
+        child.mergeErrorIntoOutput();
+    } else {
+        child.redirectToNull(ChildProcess::StdOut);
+        child.redirectToNull(ChildProcess::StdErr);
+    }
     // A program that cannot be started is not reported: the step goes on
     // and the files it should have written are looked at instead.
     if (!child.start(toolFileName(baseName), args, env.workDir.empty() ? std::string(".") : env.workDir))
