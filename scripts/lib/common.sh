@@ -9,8 +9,11 @@
 #   nlohmann-json3-dev             JSON transcripts and state files of the virtual unit
 #   libssl-dev                     SHA-256 digests in the virtual unit's transcript
 #   ccache                         rebuilds in seconds instead of minutes on 2 cores
+#   qt6-base-dev                   Qt 6 Widgets and QTest for the wizard unitflash
+#   xvfb, xauth                    an X server for the wizard's end-to-end test on xcb
 UNITFLASH_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev lrzsz
-                    libcli11-dev nlohmann-json3-dev libssl-dev ccache)
+                    libcli11-dev nlohmann-json3-dev libssl-dev ccache
+                    qt6-base-dev xvfb xauth)
 
 # ensure_packages PKG...: installs those of the packages that are missing,
 # quietly; does nothing (and needs no network) when all are present.
