@@ -263,6 +263,14 @@ std::string normalisePortName(const std::string& port)
 {
     if (!port.empty() && port.find_first_not_of("0123456789") == std::string::npos)
         return "Comm " + port;
+    // A device path relative to where the program was started must still
+    // name the same device after the move into the firmware set.
+    if (parsePortName(port) < 0 && !port.empty() && std::filesystem::path(port).is_relative()) {
+        std::error_code ec;
+        const std::filesystem::path absolute = std::filesystem::absolute(port, ec);
+        if (!ec)
+            return absolute.string();
+    }
     return port;
 }
 
