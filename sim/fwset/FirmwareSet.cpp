@@ -2,11 +2,15 @@
 #include "sim/fwset/FirmwareSet.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "calimage/BigEndian.h"
 #include "calimage/CalImages.h"
+#include "sim/unit/FactoryImages.h"
+#include "sim/unit/MemoryMap.h"
 
 namespace fs = std::filesystem;
 
@@ -72,6 +76,28 @@ std::vector<std::uint8_t> clearingImage(unsigned convertedAddress)
     return image;
 }
 
+// The backup images of one unit (see FirmwareSetOptions::serial).
+std::string writeBackupImages(const fs::path& dir, const FirmwareSetOptions& o);
+
+// A stand-in for the search clip the identification shows: a RIFF "AVI "
+// container holding only a note, enough for a file check.
+std::vector<std::uint8_t> searchClip()
+{
+    const std::string note = "unitflash demo set: placeholder for the search animation";
+    std::vector<std::uint8_t> clip;
+    auto le32 = [&clip](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            clip.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    };
+    auto text = [&clip](const std::string& t) { clip.insert(clip.end(), t.begin(), t.end()); };
+    text("RIFF");
+    le32(static_cast<std::uint32_t>(4 + 8 + note.size()));
+    text("AVI JUNK");
+    le32(static_cast<std::uint32_t>(note.size()));
+    text(note);
+    return clip;
+}
+
 std::string writeFile(const fs::path& path, const std::string& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -104,22 +130,55 @@ std::string firmwareFileName(const std::string& key, const std::string& version)
     return "app_" + lower(key) + "_" + versionDigits(version) + ".bin";
 }
 
+std::string extraFileName(int i, const std::string& key, const std::string& version)
+{
+    return "extra" + std::to_string(i) + "_" + lower(key) + "_" + versionDigits(version) + ".bin";
+}
+
+std::string optionsProblem(const FirmwareSetOptions& o)
+{
+    for (const std::string* v : {&o.version, &o.version7410, &o.previous, &o.previous7410})
+        if (!validVersion(*v))
+            return "version \"" + *v + "\" is not of the form d.ddd";
+    if (o.extraFiles < 0 || o.extraFiles > kMaxExtraFiles)
+        return "extra files must be 0.." + std::to_string(kMaxExtraFiles);
+    if (o.revBlanks < 0 || o.revBlanks > 4)
+        return "blanks before the version must be 0..4";
+    if (!o.serial.empty()) {
+        UnitIdentity id;
+        id.serial = o.serial;
+        id.model = o.serialModel;
+        return id.problem();
+    }
+    return "";
+}
+
 std::string controlFileText(const FirmwareSetOptions& o)
 {
     // The version a unit below 2.0 reads starts 3 characters after "Rev",
-    // the one a unit at 2.0 or above reads 12 characters after it. Nothing
-    // before this line may hold "Rev", "{", "/" or a section name.
+    // the one a unit at 2.0 or above reads 12 characters after it; blanks
+    // before a version keep the second one at its place. Nothing before
+    // this line may hold "Rev", "{", "/" or a section name.
+    const std::string blanks(static_cast<std::size_t>(o.revBlanks), ' ');
     std::string text = "Cable tester handset firmware set\r\n";
-    text += "Rev" + o.version + "    " + o.version7410 + "\r\n\r\n";
+    text += "Rev" + blanks + o.version + std::string(4 - blanks.size(), ' ') + blanks + o.version7410 +
+            "\r\n\r\n";
     for (const char* keyText : kSectionKeys) {
         const std::string key = keyText;
         const bool newer = key.starts_with("7410");
         const std::string& now = newer ? o.version7410 : o.version;
         const std::string& before = newer ? o.previous7410 : o.previous;
-        const std::vector<std::string> install = {kernelFileName(key, now), "REBOOT",
-                                                  firmwareFileName(key, now)};
-        const std::vector<std::string> back = {kernelFileName(key, before), "REBOOT",
-                                               firmwareFileName(key, before)};
+        auto mainList = [&](const std::string& v) {
+            std::vector<std::string> list = {kernelFileName(key, v), "REBOOT"};
+            if (o.extraFiles > 0)
+                list.push_back("NOTHING");
+            list.push_back(firmwareFileName(key, v));
+            for (int i = 1; i <= o.extraFiles; ++i)
+                list.push_back(extraFileName(i, key, v));
+            return list;
+        };
+        const std::vector<std::string> install = mainList(now);
+        const std::vector<std::string> back = mainList(before);
         auto calibration = [](const std::string& kernel) {
             return std::vector<std::string>{kernel, "REBOOT", "GETCAL", "CONVERTCAL", "PUTCAL",
                                             "CUSTOMCAB"};
@@ -129,6 +188,8 @@ std::string controlFileText(const FirmwareSetOptions& o)
         text += section(key, install);
         text += section("REL" + key, install);
         text += section("DWN" + key, back);
+        if (!o.calibrationSections)
+            continue;
         text += section("CAL" + key, calibration(install[0]));
         text += section("CALREL" + key, calibration(install[0]));
         text += section("CALDWN" + key, calibration(back[0]));
@@ -138,9 +199,8 @@ std::string controlFileText(const FirmwareSetOptions& o)
 
 std::string writeFirmwareSet(const std::string& dirText, const FirmwareSetOptions& o)
 {
-    for (const std::string* v : {&o.version, &o.version7410, &o.previous, &o.previous7410})
-        if (!validVersion(*v))
-            return "version \"" + *v + "\" is not of the form d.ddd";
+    if (std::string problem = optionsProblem(o); !problem.empty())
+        return problem;
     const fs::path dir(dirText);
     std::error_code ec;
     fs::create_directories(dir, ec);
@@ -154,12 +214,21 @@ std::string writeFirmwareSet(const std::string& dirText, const FirmwareSetOption
         for (const std::string& v : {newer ? o.version7410 : o.version, newer ? o.previous7410 : o.previous}) {
             if (error.empty())
                 error = writeFile(dir / kernelFileName(key, v),
-                                  codeImage("kernel", key, v, kKernelAddress, 12 * 1024));
+                                  codeImage("kernel", key, v, kKernelAddress, kKernelImageSize));
             if (error.empty())
                 error = writeFile(dir / firmwareFileName(key, v),
-                                  codeImage("firmware", key, v, kFirmwareAddress, 40 * 1024));
+                                  codeImage("firmware", key, v, kFirmwareAddress, kFirmwareImageSize));
+            for (int i = 1; i <= o.extraFiles && error.empty(); ++i)
+                error = writeFile(dir / extraFileName(i, key, v),
+                                  codeImage("extra" + std::to_string(i), key, v,
+                                            kExtraAddress + static_cast<unsigned>(i - 1) * 0x2000,
+                                            kExtraImageSize));
         }
     }
+    if (error.empty())
+        error = writeFile(dir / "SEARCH.AVI", searchClip());
+    if (error.empty() && !o.serial.empty())
+        error = writeBackupImages(dir, o);
     // Both model families load the converted tables at the kind's address.
     for (const char* name : {"calclear_ne.bin", "calclearb_ne.bin"})
         if (error.empty())
@@ -178,3 +247,30 @@ std::string writeFirmwareSet(const std::string& dirText, const FirmwareSetOption
     }
     return error;
 }
+
+namespace {
+
+std::string writeBackupImages(const fs::path& dir, const FirmwareSetOptions& o)
+{
+    const UnitKind kind = o.serialDisplay ? UnitKind::Display : UnitKind::Remote;
+    const FlashRegion region = calibrationRegion(o.serialModel, kind);
+    const std::vector<std::uint8_t> calibration = makeFactoryCalibration(o.serial, o.serialModel);
+    std::istringstream source(std::string(calibration.begin(), calibration.end()));
+    ByteReader reader(source);
+    std::vector<std::uint8_t> backup;
+    ByteWriter out(backup);
+    writeRegionLoadImage(out, reader, region.start, region.end());
+    std::string error = writeFile(dir / (o.serial + ".bin"), backup);
+
+    const std::string& previous = o.serialModel == 7410 ? o.previous7410 : o.previous;
+    const std::uint32_t at = cableDatabaseAddress(o.serialModel, std::atof(previous.c_str()));
+    std::vector<std::uint8_t> second;
+    ByteWriter cables(second);
+    writeLoadHeader(cables, at, at + kCableDatabaseSize);
+    cables.bytes(makeCableDatabase(o.serial));
+    if (error.empty())
+        error = writeFile(dir / (o.serial + "c.bin"), second);
+    return error;
+}
+
+}  // namespace

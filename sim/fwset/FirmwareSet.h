@@ -1,6 +1,7 @@
 // A demo firmware set for the virtual unit: the control file, kernel and
-// firmware images with version tags, the calibration-clearing images and
-// the console tools, written into one folder.
+// firmware images with version tags, the calibration-clearing images, the
+// console tools, the search clip and, for one unit, its backup images,
+// written into one folder.
 #pragma once
 
 #include <string>
@@ -14,7 +15,33 @@ struct FirmwareSetOptions {
     // Programs copied into the set under their own file names; empty
     // entries are skipped.
     std::vector<std::string> tools;
+
+    // The unit whose downgrade the set carries: "<serial>.bin", its
+    // calibration region as it left the factory with the region's load
+    // addresses (what the carry-over saves before it converts), and
+    // "<serial>c.bin", the second image a Display Handset's downgrade
+    // sends: its cable database where the previous firmware keeps it.
+    // Empty: neither file.
+    std::string serial;
+    bool serialDisplay = true;          // the unit is a Display Handset
+    int serialModel = 7355;
+    // Main lists get a "NOTHING" entry after "REBOOT" and this many more
+    // small images after the firmware (0..5).
+    int extraFiles = 0;
+    bool calibrationSections = true;    // write the CAL... sections
+    // Blanks before each version on the "Rev" line (0..4). The version is
+    // still read from 6 characters, so 2 or more cut its last digits.
+    int revBlanks = 0;
 };
+
+// Sizes of the images the main lists name. Small, so that a whole upgrade
+// at the unit's real 38400 baud (about 3.8 KB/s) takes a few minutes, most
+// of them the fixed 256 KiB calibration download.
+constexpr unsigned kKernelImageSize = 12 * 1024;
+constexpr unsigned kFirmwareImageSize = 40 * 1024;
+constexpr unsigned kExtraImageSize = 4 * 1024;
+constexpr unsigned kExtraAddress = 0xE0000;  // extra image i at kExtraAddress + i * 0x2000
+constexpr int kMaxExtraFiles = 5;
 
 // Flash addresses of the code images (outside every calibration region and
 // cable database).
@@ -35,9 +62,14 @@ bool validVersion(const std::string& text);
 // upper-case section key, so no name is found where a section is sought.
 std::string kernelFileName(const std::string& key, const std::string& version);
 std::string firmwareFileName(const std::string& key, const std::string& version);
+// The i-th (from 1) extra image of a main list.
+std::string extraFileName(int i, const std::string& key, const std::string& version);
 
 // The text of "control.upd".
 std::string controlFileText(const FirmwareSetOptions& options);
+
+// Checks the options; an empty string when they are usable.
+std::string optionsProblem(const FirmwareSetOptions& options);
 
 // Writes the whole set into dir (created when missing). Returns an empty
 // string on success, else what failed.

@@ -20,6 +20,8 @@ public:
     // From now on time runs factor (>= 1) times as fast as the base clock.
     void setFactor(int factor);
     int factor() const { return speed; }
+    // The base clock's ticks: real time whatever the factor.
+    std::uint32_t baseMs() { return base.tickMs(); }
 
 private:
     Clock& base;

@@ -41,11 +41,12 @@ bool parseHex(const std::string& text, std::uint32_t& value)
 
 UnitConsole::UnitConsole(const UnitIdentity& identity) : identity(identity) {}
 
-std::vector<std::string> UnitConsole::take(const std::uint8_t* bytes, std::size_t count)
+std::vector<ConsoleLine> UnitConsole::take(const std::uint8_t* bytes, std::size_t count)
 {
-    std::vector<std::string> lines;
+    std::vector<ConsoleLine> lines;
     for (std::size_t i = 0; i < count; ++i) {
         std::uint8_t b = bytes[i];
+        raw.push_back(static_cast<char>(b));
         bool cr = b == '\r';
         if (b == '\n' && lastWasCr) {
             lastWasCr = false;  // the LF of a CR LF pair
@@ -53,8 +54,9 @@ std::vector<std::string> UnitConsole::take(const std::uint8_t* bytes, std::size_
         }
         lastWasCr = cr;
         if (cr || b == '\n') {
-            lines.push_back(partial);
+            lines.push_back({partial, std::string(1, static_cast<char>(b)), raw});
             partial.clear();
+            raw.clear();
         } else if (b == 0x08 || b == 0x7F) {
             if (!partial.empty())
                 partial.pop_back();
@@ -68,6 +70,7 @@ std::vector<std::string> UnitConsole::take(const std::uint8_t* bytes, std::size_
 void UnitConsole::clearLine()
 {
     partial.clear();
+    raw.clear();
     lastWasCr = false;
 }
 

@@ -22,6 +22,16 @@ struct ConsoleReply {
     std::uint32_t length = 0;      // Send
 };
 
+// One command line as it came off the line.
+struct ConsoleLine {
+    std::string text;  // the command, without its ending or dropped bytes
+    std::string end;   // what ended it: "\r" or "\n"
+    // Every byte taken since the previous line ended, this line's ending
+    // included (also the LF that completed the previous line's CR LF, and
+    // bytes the console dropped or rubbed out).
+    std::string raw;
+};
+
 // Reply texts. The prompt is the kind marker followed by ">>" ("ne>>" or
 // "fe>>"). No reply of a Remote Handset holds the letters "ne"; the console
 // does not echo what it receives.
@@ -31,11 +41,12 @@ public:
     // it must outlive the console.
     explicit UnitConsole(const UnitIdentity& identity);
 
-    // Adds received bytes; returns the command lines they complete, without
-    // their endings. CR, LF and CR LF each end a line; backspace and DEL
-    // remove the last character; other control bytes are dropped; a line is
-    // cut at 200 characters.
-    std::vector<std::string> take(const std::uint8_t* bytes, std::size_t count);
+    // Adds received bytes; returns the command lines they complete. CR, LF
+    // and CR LF each end a line (the LF of a pair ends nothing and shows
+    // only in the next line's raw bytes); backspace and DEL remove the last
+    // character; other control bytes are dropped; a line is cut at 200
+    // characters.
+    std::vector<ConsoleLine> take(const std::uint8_t* bytes, std::size_t count);
     // Forgets a partly received line (after a transfer or a restart).
     void clearLine();
 
@@ -54,6 +65,7 @@ public:
 private:
     const UnitIdentity& identity;
     std::string partial;
+    std::string raw;
     bool lastWasCr = false;
 };
 

@@ -58,13 +58,55 @@ int UnitLinePort::write(const std::uint8_t* bytes, unsigned len) { return port->
 int UnitLinePort::sendPriorityChar(int ch) { return port->sendPriorityChar(ch); }
 int UnitLinePort::dumpSettings(const LineSink& sink) { return port->dumpSettings(sink); }
 
+namespace {
+
+bool isLineEnd(int ch)
+{
+    return ch == '\r' || ch == '\n';
+}
+
+}  // namespace
+
+void UnitLinePort::dropLineEndsUntilData()
+{
+    dropping = true;
+    dropped = 0;
+}
+
+int UnitLinePort::endDropping()
+{
+    dropping = false;
+    return dropped;
+}
+
+// ch when it passes; -1 when the start-wait filter ate it.
+int UnitLinePort::filtered(int ch)
+{
+    if (!dropping || ch < 0)
+        return ch;
+    if (isLineEnd(ch)) {
+        ++dropped;
+        return -1;
+    }
+    dropping = false;
+    return ch;
+}
+
 int UnitLinePort::readChar()
 {
-    if (held.empty())
-        return port->readChar();
-    int ch = held.front();
-    held.pop_front();
-    return ch;
+    for (;;) {
+        int ch;
+        if (held.empty()) {
+            ch = port->readChar();
+            if (ch < 0)
+                return ch;
+        } else {
+            ch = held.front();
+            held.pop_front();
+        }
+        if (filtered(ch) >= 0)
+            return ch;
+    }
 }
 
 int UnitLinePort::read(std::uint8_t* bytes, unsigned len)
@@ -79,7 +121,13 @@ int UnitLinePort::read(std::uint8_t* bytes, unsigned len)
         if (more > 0)
             n += static_cast<unsigned>(more);
     }
-    return static_cast<int>(n);
+    if (!dropping)
+        return static_cast<int>(n);
+    unsigned kept = 0;
+    for (unsigned i = 0; i < n; ++i)
+        if (filtered(bytes[i]) >= 0)
+            bytes[kept++] = bytes[i];
+    return static_cast<int>(kept);
 }
 
 int UnitLinePort::purge(int which, int count)
@@ -90,6 +138,6 @@ int UnitLinePort::purge(int which, int count)
     int n;
     while ((n = port->read(chunk, sizeof chunk)) > 0)
         held.insert(held.end(), chunk, chunk + n);
-    std::erase_if(held, [](std::uint8_t b) { return b == '\r' || b == '\n'; });
+    dropped += static_cast<int>(std::erase_if(held, [](std::uint8_t b) { return isLineEnd(b); }));
     return 0;
 }

@@ -1,5 +1,6 @@
 // The unit's own end of the serial line: a terminal device port whose input
-// purge keeps every byte except line endings.
+// purge keeps every byte except line endings, and which can drop line
+// endings until a transfer's first protocol byte.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +16,10 @@
 // request or first block when it arrives together with the command line,
 // so here a purge of the input removes only the CR and LF bytes still
 // queued (the tail of the command line) and keeps everything else in order.
-// Every other operation goes to the wrapped port. One thread.
+// A host sends its command line with an extra LF, which may still be on a
+// paced line when the purge runs; so from the start of a transfer the port
+// also drops CR and LF until the first other byte, which no XMODEM peer
+// starts with. Every other operation goes to the wrapped port. One thread.
 class UnitLinePort : public CommPort {
 public:
     explicit UnitLinePort(std::unique_ptr<CommPort> inner);
@@ -46,7 +50,19 @@ public:
     int purge(int which, int count) override;
     int dumpSettings(const LineSink& sink) override;
 
+    // From now on input drops CR and LF bytes until the first other byte
+    // (which is kept and ends the dropping). Resets the dropped count.
+    void dropLineEndsUntilData();
+    // Ends the dropping (a transfer over, whether or not a byte came) and
+    // returns how many CR/LF bytes the purge and the dropping removed since
+    // dropLineEndsUntilData().
+    int endDropping();
+
 private:
+    int filtered(int ch);
+
+    bool dropping = false;
+    int dropped = 0;
     std::unique_ptr<CommPort> owned;
     CommPort* port;
     std::deque<std::uint8_t> held;  // input read ahead by a purge

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "sim/unit/FactoryImages.h"
+#include "sim/unit/LineLossWatch.h"
 #include "sim/line/VirtualLine.h"
 #include "sim/unit/VirtualUnit.h"
 #include "sim/unit/UnitLinePort.h"
@@ -75,23 +76,49 @@ int main(int argc, char** argv)
     app.add_option("--link", linkPath, "Make a symbolic link to the host's device here");
     app.add_flag("--no-pacing", noPacing, "Deliver bytes at once instead of at the baud rate");
     app.add_option("--latency-us", latencyUs, "Delay every byte on the line by this much");
-    app.add_option("--boot-ms", behaviour.bootMs, "Silence after \"boot\" or \"reboot\"")
+    app.add_option("--boot-ms", behaviour.bootMs,
+                   "Silence after \"boot\" or \"reboot\" (default 2000); what arrives meanwhile "
+                   "is lost and logged")
         ->check(CLI::NonNegativeNumber);
     app.add_option("--start-request-ms", behaviour.startRequestMs,
-                   "How often the unit asks for the first block of an upload (1..5000)")
+                   "How often the unit asks for the first block of an upload (1..5000, default 1000)")
         ->check(CLI::Range(1, 5000));
+    app.add_option("--upload-wait-ms", behaviour.uploadWaitMs,
+                   "How long the unit asks for the first block of an upload before it gives up "
+                   "(default 20000)")
+        ->check(CLI::NonNegativeNumber);
     app.add_option("--transcript", transcriptPath, "Write a JSON-lines transcript here");
     app.add_option("--state", stateDir,
                    "Load the unit from this directory when it holds a state; dump into it at exit");
     app.add_option("--calibration", calibrationPath,
                    "Factory calibration image instead of the generated one");
     app.add_option("--power-cut-after", behaviour.powerCutAfter,
-                   "Fault: power cut after carrying out this many commands: dump the state, "
-                   "then stay silent until interrupted (exit status 3)")
+                   "Fault: power cut after carrying out the N-th command (counting only those "
+                   "holding --power-cut-match): dump the state, then stay silent until "
+                   "interrupted (exit status 3)")
         ->check(CLI::NonNegativeNumber);
+    app.add_option("--power-cut-match", behaviour.powerCutMatch,
+                   "Fault: count only commands holding TEXT towards --power-cut-after "
+                   "(which then defaults to 1)");
     app.add_option("--cancel-uploads", behaviour.cancelUploads,
-                   "Fault: cancel the first K uploads after their first block")
+                   "Fault: cancel K uploads after their first block (by default the first K)")
         ->check(CLI::NonNegativeNumber);
+    app.add_option("--cancel-uploads-from", behaviour.cancelUploadsFrom,
+                   "Fault: the uploads to cancel start with the N-th the unit receives")
+        ->check(CLI::PositiveNumber);
+    app.add_option("--cancel-upload-match", behaviour.cancelUploadMatch,
+                   "Fault: cancel only uploads whose first block holds TEXT "
+                   "(--cancel-uploads then defaults to 1)");
+    app.add_option("--cancel-downloads", behaviour.cancelDownloads,
+                   "Fault: cancel K downloads after their first block (by default the first K)")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--cancel-download-match", behaviour.cancelDownloadMatch,
+                   "Fault: spoil only downloads whose command holds TEXT "
+                   "(--cancel-downloads then defaults to 1)");
+    app.add_option("--short-download", behaviour.shortDownloadBytes,
+                   "Fault: instead of cancelling them, send only the first BYTES of the spoiled "
+                   "downloads and end them normally")
+        ->check(CLI::PositiveNumber);
     app.add_option("--noise", noiseRate, "Fault: replace this share of the bytes on the line")
         ->check(CLI::Range(0.0, 1.0));
     app.add_option("--noise-seed", noiseSeed, "Seed of the line noise");
@@ -99,6 +126,18 @@ int main(int argc, char** argv)
                    "Stop after this many seconds without a received byte; 0 never")
         ->check(CLI::NonNegativeNumber);
     CLI11_PARSE(app, argc, argv);
+
+    // A match text alone picks the first command or transfer it matches.
+    auto oneByDefault = [&](const char* option, int& count) {
+        if (app.count(option) == 0 && count == 0)
+            count = 1;
+    };
+    if (!behaviour.powerCutMatch.empty())
+        oneByDefault("--power-cut-after", behaviour.powerCutAfter);
+    if (!behaviour.cancelUploadMatch.empty())
+        oneByDefault("--cancel-uploads", behaviour.cancelUploads);
+    if (!behaviour.cancelDownloadMatch.empty() || behaviour.shortDownloadBytes > 0)
+        oneByDefault("--cancel-downloads", behaviour.cancelDownloads);
 
     parseUnitKind(kindText, id.kind);
     id.version = consoleVersion(version > 0 ? version : defaultUnitVersion(id.model));
@@ -190,7 +229,9 @@ int main(int argc, char** argv)
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
     VirtualUnit virtualUnit(state, behaviour, transcript);
-    UnitEnd end = virtualUnit.run(link, clock, stopRequested);
+    LineLossWatch lossWatch(line, END_A, transcript);
+    virtualUnit.setLineWatch([&] { lossWatch.poll(); });
+    UnitEnd end = virtualUnit.run(link, port, clock, stopRequested);
     int status = end == UnitEnd::LineLost ? kExitError : kExitOk;
     auto dump = [&] {
         if (stateDir.empty())

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/unit/FactoryImages.h"
 #include "testkit/ChildRun.h"
 #include "testkit/Files.h"
 #include "testkit/RecordFill.h"
@@ -167,6 +168,67 @@ TEST_F(FirmwareSet, VersionsAreOptionsAndBadOnesAreRefused)
     EXPECT_NE(run("--no-tools --version-7410 x.122"), 0);
 }
 
+TEST_F(FirmwareSet, OptionsForLongMainListsNoCalibrationAndBlanksInTheRevLine)
+{
+    ASSERT_EQ(run("--no-tools --extra-files 5 --no-calibration --rev-blanks 1"), 0);
+    std::string text = control();
+    ASSERT_LT(text.size(), 10000u);
+    EXPECT_EQ(text.find("CAL"), std::string::npos);
+    std::size_t rev = text.find("Rev");
+    EXPECT_EQ(text[rev + 3], ' ');
+    EXPECT_DOUBLE_EQ(versionAt(text, rev + 3), 1.312);
+    EXPECT_DOUBLE_EQ(versionAt(text, rev + 12), 2.122);
+    int slashes = 0;
+    auto entries = parseSection(text, static_cast<std::size_t>(findSection(text, "REL7355NE")), slashes);
+    ASSERT_EQ(entries.size(), 9u);
+    EXPECT_EQ(entries[1], "REBOOT");
+    EXPECT_EQ(entries[2], "NOTHING");
+    std::uintmax_t total = 0;
+    for (const std::string& e : entries)
+        if (!isKeyword(e)) {
+            ASSERT_TRUE(fs::is_regular_file(dir / e)) << e;
+            total += fs::file_size(dir / e);
+        }
+    // Small enough for a whole upgrade at 38400 baud in a few minutes.
+    EXPECT_LT(total, 96u * 1024);
+
+    fs::remove_all(dir);
+    ASSERT_EQ(run("--no-tools --rev-blanks 2"), 0);
+    text = control();
+    rev = text.find("Rev");
+    // Six characters hold two blanks and only four of the version.
+    EXPECT_DOUBLE_EQ(versionAt(text, rev + 3), 1.31);
+    EXPECT_DOUBLE_EQ(versionAt(text, rev + 12), 2.12);
+    EXPECT_NE(run("--no-tools --extra-files 6"), 0);
+}
+
+TEST_F(FirmwareSet, SerialWritesTheBackupImagesOfThatUnit)
+{
+    struct Case {
+        const char* options;
+        int model;
+        std::uint32_t start, end, cables;
+    };
+    for (const Case& c : {Case{"", 7355, 0x70000, 0xB0000, 0xB6220},
+                          Case{"--kind fe --model 7410", 7410, 0x50000, 0x70000, 0xB79A4}}) {
+        fs::remove_all(dir);
+        ASSERT_EQ(run(std::string("--no-tools --serial K00000042 ") + c.options), 0);
+        auto backup = readBytes(dir / "K00000042.bin");
+        ASSERT_EQ(backup.size(), 32 + c.end - c.start) << c.options;
+        EXPECT_EQ(be32(backup, 8), c.start);
+        EXPECT_EQ(be32(backup, 12), c.end);
+        const auto factory = makeFactoryCalibration("K00000042", c.model);
+        EXPECT_TRUE(std::equal(factory.begin(), factory.end(), backup.begin() + 32)) << c.options;
+        EXPECT_EQ(backup.back(), 0xFF);
+        auto second = readBytes(dir / "K00000042c.bin");
+        ASSERT_EQ(second.size(), 32u + 2400);
+        EXPECT_EQ(be32(second, 8), c.cables) << c.options;
+        const auto cables = makeCableDatabase("K00000042");
+        EXPECT_TRUE(std::equal(cables.begin(), cables.end(), second.begin() + 32));
+    }
+    EXPECT_NE(run("--no-tools --serial k42"), 0);
+}
+
 TEST_F(FirmwareSet, CopiesTheBuildsTools)
 {
     ASSERT_EQ(run(""), 0);
@@ -180,6 +242,14 @@ TEST_F(FirmwareSet, CopiesTheBuildsTools)
         EXPECT_EQ(fs::file_size(copy), fs::file_size(tools.substr(at, end - at)));
         at = end + 1;
     }
+    // The upgrade starts them as ./header, ./Kcnv and ./Lcnv.
+    for (const char* name : {"header", "Kcnv", "Lcnv"})
+        if (tools.find(name) != std::string::npos)
+            EXPECT_TRUE(fs::is_regular_file(dir / name)) << name;
+    auto clip = readBytes(dir / "SEARCH.AVI");
+    ASSERT_GE(clip.size(), 12u);
+    EXPECT_EQ(std::string(clip.begin(), clip.begin() + 4), "RIFF");
+    EXPECT_EQ(std::string(clip.begin() + 8, clip.begin() + 12), "AVI ");
     EXPECT_NE(run("--tool /nonexistent/tool"), 0);
 }
 

@@ -10,9 +10,17 @@
 
 namespace {
 
-std::vector<std::string> feed(UnitConsole& console, const std::string& bytes)
+std::vector<ConsoleLine> take(UnitConsole& console, const std::string& bytes)
 {
     return console.take(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+}
+
+std::vector<std::string> feed(UnitConsole& console, const std::string& bytes)
+{
+    std::vector<std::string> texts;
+    for (const ConsoleLine& line : take(console, bytes))
+        texts.push_back(line.text);
+    return texts;
 }
 
 TEST(ConsoleLines, EveryLineEndingEndsOneLineAtAnySplit)
@@ -20,13 +28,24 @@ TEST(ConsoleLines, EveryLineEndingEndsOneLineAtAnySplit)
     const std::string wire = "idn? k\n\ngetuid\r\nbtx\rboot\r\n\nxmodem 0B9EF0 960 G\n";
     const std::vector<std::string> expected = {"idn? k", "", "getuid", "btx", "boot", "",
                                                "xmodem 0B9EF0 960 G"};
+    const std::string ends = "\n\n\r\r\r\n\n";
     UnitIdentity id;
     for (std::size_t split = 0; split <= wire.size(); ++split) {
         UnitConsole console(id);
-        auto lines = feed(console, wire.substr(0, split));
-        auto rest = feed(console, wire.substr(split));
+        auto lines = take(console, wire.substr(0, split));
+        auto rest = take(console, wire.substr(split));
         lines.insert(lines.end(), rest.begin(), rest.end());
-        EXPECT_EQ(lines, expected) << "split at " << split;
+        std::vector<std::string> texts;
+        std::string gotEnds, raw;
+        for (const ConsoleLine& line : lines) {
+            texts.push_back(line.text);
+            gotEnds += line.end;
+            raw += line.raw;
+        }
+        EXPECT_EQ(texts, expected) << "split at " << split;
+        EXPECT_EQ(gotEnds, ends) << "split at " << split;
+        // Every byte shows in exactly one line's raw bytes.
+        EXPECT_EQ(raw, wire) << "split at " << split;
     }
 }
 

@@ -56,6 +56,78 @@ int download(UnitsimProcess& unit, const std::string& command, const std::string
     return transfer.receiveFile(path.c_str());
 }
 
+// Notes when the first block of a received file has arrived.
+class FirstBlockClock : public TransferStatus {
+public:
+    explicit FirstBlockClock(CommLink& link) : link(link), startMs(link.tickMs()) {}
+    void message(const char* text) override
+    {
+        if (firstMs < 0 && std::string(text).starts_with("Read "))
+            firstMs = static_cast<int>(link.tickMs() - startMs);
+    }
+    CommLink& link;
+    std::uint32_t startMs;
+    int firstMs = -1;
+};
+
+TEST(UnitsimPty, DownloadAfterTheEnginesDoubleLineFeedStartsAtOnceOnAPacedLine)
+{
+    ScratchDir dir("paced-download");
+    UnitsimProcess unit(dir.path(), {});
+    ASSERT_TRUE(unit.started()) << unit.output();
+    ASSERT_TRUE(unit.openHost(38400));
+    // The race between the second LF and the unit's purge is timing
+    // dependent: a few tries catch it.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const std::string command = "xmodem B6220 960 G\n\n";
+        ASSERT_EQ(unit.host().write(reinterpret_cast<const std::uint8_t*>(command.data()),
+                                    static_cast<int>(command.size())),
+                  static_cast<int>(command.size()));
+        FirstBlockClock status(unit.host());
+        Xmodem1kTransfer transfer(&unit.host(), &status);
+        EXPECT_EQ(transfer.receiveFile(dir.file("custom_cables.in").c_str()), 0);
+        EXPECT_GE(status.firstMs, 0);
+        EXPECT_LT(status.firstMs, 1000) << "attempt " << attempt;
+        EXPECT_NE(unit.readReply(3000).find("xmodem OK"), std::string::npos);
+    }
+}
+
+TEST(UnitsimPty, TranscriptShowsTheProbeLostAtTheWrongRateAndEachLineEnding)
+{
+    ScratchDir dir("probe-transcript");
+    UnitsimProcess unit(dir.path(), {"--baud", "57600"});
+    ASSERT_TRUE(unit.started()) << unit.output();
+    // Identification: a probe at 38400, then at 57600 on the same port.
+    ASSERT_TRUE(unit.openHost(38400));
+    unit.send("\n");
+    EXPECT_EQ(unit.readReply(500).find(">>"), std::string::npos);
+    unit.host().wait(200);
+    ASSERT_EQ(unit.host().settings->setBaudRate(57600), 0);
+    unit.send("\n");
+    EXPECT_NE(unit.readReply().find(">>"), std::string::npos);
+    unit.send("idn? k\n");
+    unit.readReply();
+    ASSERT_TRUE(unit.waitForEvents("command", 3, 3000));
+
+    // Both bytes of the first probe were lost at 38400 before the unit
+    // heard its first command; then "\n" LF, and "idn? k" LF LF: a command
+    // line and an empty one, 8 bytes.
+    int lostAt38400 = 0;
+    std::vector<std::string> commands;
+    for (const auto& e : unit.events()) {
+        if (e["event"] == "lost" && commands.empty()) {
+            EXPECT_EQ(e["direction"], "to_unit");
+            EXPECT_EQ(e["host_baud"], 38400);
+            EXPECT_EQ(e["unit_baud"], 57600);
+            lostAt38400 += e["bytes"].get<int>();
+        }
+        if (e["event"] == "command")
+            commands.push_back(e["text"].get<std::string>() + e["end"].get<std::string>());
+    }
+    EXPECT_EQ(lostAt38400, 2);
+    EXPECT_EQ(commands, (std::vector<std::string>{"\n", "\n", "idn? k\n", "\n"}));
+}
+
 TEST(UnitsimPty, AnswersOnlyAtItsOwnRate)
 {
     for (int unitBaud : {38400, 57600}) {

@@ -1,10 +1,13 @@
 // The unit's service loop against the host's own XMODEM engine, two fake
 // ports joined back to back in virtual time: how fast transfers start after
-// their commands, and what a failed upload or a power cut leaves behind.
+// their commands, restarts as the upgrade paces them, and what the fault
+// options and a failed upload leave behind.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <fstream>
+
+#include <nlohmann/json.hpp>
 
 #include "sim/unit/FactoryImages.h"
 #include "testkit/PipePair.h"
@@ -19,6 +22,17 @@
 using namespace testkit;
 
 namespace {
+
+void writeFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::size_t fileSize(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    return in ? static_cast<std::size_t>(in.tellg()) : 0;
+}
 
 struct Bench {
     Bench()
@@ -41,7 +55,7 @@ struct Bench {
                 Transcript transcript(pair.clock);
                 transcript.open(dir / "transcript.jsonl");
                 VirtualUnit unit(state, behaviour, transcript);
-                end = unit.run(link, clock, stop);
+                end = unit.run(link, line, clock, stop);
                 commands = unit.commandsCarriedOut();
             },
             [&](FakePort& port) {
@@ -58,6 +72,41 @@ struct Bench {
         for (int ch; reply.find(">>") == std::string::npos && (ch = link.readChar(1000)) >= 0;)
             reply += static_cast<char>(ch);
         return reply;
+    }
+
+    // Sends the file after "btx" as a main-list upload does; the result.
+    int upload(CommLink& host, const std::string& path)
+    {
+        host.writeLine("\n\nbtx\n", TERM_LF);
+        host.wait(1000);
+        RecordingStatus status;
+        XmodemTransfer transfer(&host, &status);
+        int result = transfer.sendFile(path.c_str());
+        readReply(host);
+        return result;
+    }
+
+    int download(CommLink& host, const std::string& command, const std::string& path)
+    {
+        host.writeLine((command + "\n").c_str(), TERM_LF);
+        RecordingStatus status;
+        Xmodem1kTransfer transfer(&host, &status);
+        int result = transfer.receiveFile(path.c_str());
+        readReply(host);
+        return result;
+    }
+
+    // The transcript's events named event, in order.
+    std::vector<nlohmann::json> events(const std::string& event)
+    {
+        std::vector<nlohmann::json> found;
+        std::ifstream in(dir / "transcript.jsonl");
+        for (std::string line; std::getline(in, line);) {
+            auto e = nlohmann::json::parse(line);
+            if (e["event"] == event)
+                found.push_back(e);
+        }
+        return found;
     }
 
     PipePair pair;
@@ -168,22 +217,170 @@ TEST(VirtualUnit, BrokenUploadLeavesFlashAndVersionAlone)
     EXPECT_DOUBLE_EQ(bench.state.identity.version, 1.221);
 }
 
-TEST(VirtualUnit, PowerCutStrikesAfterTheNthNonEmptyCommand)
+TEST(VirtualUnit, PowerCutStrikesAfterTheNthNonEmptyOrMatchingCommand)
 {
-    Bench bench;
-    bench.behaviour.powerCutAfter = 2;
-    std::string replies;
-    UnitEnd end = bench.run([&](CommLink& host) {
-        for (const char* command : {"", "getuid", "", "idn? k", "getuid"}) {
-            host.writeLine(command, TERM_LF);
-            replies += bench.readReply(host);
-        }
-    });
-    EXPECT_EQ(end, UnitEnd::PowerCut);
-    EXPECT_EQ(bench.commands, 2);
-    // The second command was answered; the third got nothing.
-    EXPECT_NE(replies.find("(K 1.221)"), std::string::npos);
-    EXPECT_EQ(replies.find("SN=", replies.find("(K")), std::string::npos);
+    for (const char* match : {"", "idn"}) {
+        Bench bench;
+        bench.behaviour.powerCutAfter = std::string(match).empty() ? 2 : 1;
+        bench.behaviour.powerCutMatch = match;
+        std::string replies;
+        UnitEnd end = bench.run([&](CommLink& host) {
+            for (const char* command : {"", "getuid", "", "idn? k", "getuid"}) {
+                host.writeLine(command, TERM_LF);
+                replies += bench.readReply(host);
+            }
+        });
+        EXPECT_EQ(end, UnitEnd::PowerCut);
+        EXPECT_EQ(bench.commands, 2);
+        // The second command was answered; the third got nothing.
+        EXPECT_NE(replies.find("(K 1.221)"), std::string::npos);
+        EXPECT_EQ(replies.find("SN=", replies.find("(K")), std::string::npos);
+    }
 }
 
 }  // namespace
+
+TEST(VirtualUnit, ClosingRebootsAreBothHeardWhole)
+{
+    Bench bench;
+    std::string heard;
+    bench.run([&](CommLink& host) {
+        // The end of an upgrade: "reboot\n" twice, 3 s apart, nothing read.
+        host.writeLine("reboot\n", TERM_LF);
+        host.wait(3000);
+        host.writeLine("reboot\n", TERM_LF);
+        host.wait(3000);
+        host.writeLine("", TERM_LF);
+        heard = bench.readReply(host);
+    });
+    EXPECT_NE(heard.find(">>"), std::string::npos);
+    ASSERT_EQ(bench.events("reboot").size(), 2u);
+    auto awake = bench.events("awake");
+    ASSERT_EQ(awake.size(), 2u);
+    // The extra LF of each command fell into the silence.
+    EXPECT_EQ(awake[0]["discarded"], "\n");
+    for (const auto& command : bench.events("command"))
+        EXPECT_NE(command["text"], "oot");
+}
+
+TEST(VirtualUnit, SilenceLongerThanTheEnginesPauseIsWaitedOutByItsPromptLoop)
+{
+    Bench bench;
+    bench.behaviour.bootMs = 25000;
+    int rounds = 0;
+    std::string after;
+    bench.run([&](CommLink& host) {
+        // The calibration list: "\n", "boot\n", 20 s, a read, then the
+        // prompt wait that asks with "\n", "idn? k\n", "\n" every 2.5 s.
+        host.writeLine("\n", TERM_LF);
+        host.writeLine("boot\n", TERM_LF);
+        host.wait(20000);
+        char reply[401];
+        host.readString(reply, 400, -1, 500);
+        do {
+            ++rounds;
+            for (const char* text : {"\n", "idn? k\n", "\n"})
+                host.writeLine(text, TERM_LF);
+            host.wait(2000);
+            host.readString(reply, 400, -1, 500);
+        } while (std::string(reply).find(">>") == std::string::npos && rounds < 10);
+        after = reply;
+    });
+    EXPECT_GE(rounds, 2);
+    EXPECT_LT(rounds, 10);
+    EXPECT_NE(after.find(">>"), std::string::npos);
+    auto awake = bench.events("awake");
+    ASSERT_EQ(awake.size(), 1u);
+    EXPECT_NE(awake[0]["discarded"].get<std::string>().find("idn? k\n\n"), std::string::npos);
+}
+
+TEST(VirtualUnit, SlowUploadHostIsAskedForTheFirstBlockUntilTheUnitGivesUp)
+{
+    Bench bench;
+    writeFile(bench.dir / "fw.bin", std::string(300, 'x'));
+    int late = -1;
+    RecordingStatus status;
+    std::string after;
+    bench.run([&](CommLink& host) {
+        // Long past the engine's own ten tries, still in CRC mode.
+        host.writeLine("btx\n", TERM_LF);
+        host.wait(15000);
+        XmodemTransfer transfer(&host, &status);
+        late = transfer.sendFile((bench.dir / "fw.bin").c_str());
+        bench.readReply(host);
+        // No file at all: the unit gives up after its wait and returns.
+        host.writeLine("btx\n", TERM_LF);
+        host.wait(bench.behaviour.uploadWaitMs + 2000);
+        after = bench.readReply(host);
+    });
+    EXPECT_EQ(late, 0);
+    EXPECT_EQ(status.checkKind, CHECK_CRC16);
+    EXPECT_NE(after.find("btx FAILED"), std::string::npos) << after;
+    auto transfers = bench.events("transfer");
+    ASSERT_EQ(transfers.size(), 2u);
+    EXPECT_EQ(transfers[0]["line_ends_dropped"], 1);
+    EXPECT_EQ(transfers[1]["result"], XFER_NO_START);
+}
+
+TEST(VirtualUnit, UploadCancelsPickTheirVictimsByNumberOrFirstBlock)
+{
+    struct Case {
+        int from;
+        std::string match;
+        std::vector<int> expected;  // per upload of kernel, app, app, app
+    };
+    const Case cases[] = {
+        {2, "", {0, XFER_REMOTE_CANCEL, XFER_REMOTE_CANCEL, 0}},
+        // The kernel comes first but does not match: the main-list file
+        // is cancelled twice and then accepted.
+        {1, "Cable tester app", {0, XFER_REMOTE_CANCEL, XFER_REMOTE_CANCEL, 0}},
+    };
+    for (const Case& c : cases) {
+        Bench bench;
+        bench.behaviour.cancelUploads = 2;
+        bench.behaviour.cancelUploadsFrom = c.from;
+        bench.behaviour.cancelUploadMatch = c.match;
+        writeFile(bench.dir / "kernel.bin", "Cable tester kernel" + std::string(200, 'k'));
+        writeFile(bench.dir / "app.bin", "Cable tester app" + std::string(200, 'a'));
+        std::vector<int> results;
+        bench.run([&](CommLink& host) {
+            for (const char* name : {"kernel.bin", "app.bin", "app.bin", "app.bin"})
+                results.push_back(bench.upload(host, bench.dir / name));
+        });
+        EXPECT_EQ(results, c.expected) << c.match;
+        EXPECT_EQ(bench.events("fault").size(), 2u);
+    }
+}
+
+TEST(VirtualUnit, DownloadFaultsSpoilOnlyMatchingCommands)
+{
+    for (int shortBytes : {0, 1024}) {
+        Bench bench;
+        bench.behaviour.cancelDownloads = 2;
+        bench.behaviour.cancelDownloadMatch = "70000";
+        bench.behaviour.shortDownloadBytes = shortBytes;
+        std::vector<int> results;
+        std::vector<std::size_t> sizes;
+        bench.run([&](CommLink& host) {
+            for (const char* command : {"xmodem 30000 800 G", "xmodem 70000 800 G", "xmodem 70000 800 G",
+                                        "xmodem 70000 800 G"}) {
+                results.push_back(bench.download(host, command, bench.dir / "region.bin"));
+                sizes.push_back(fileSize(bench.dir / "region.bin"));
+            }
+        });
+        if (shortBytes == 0) {
+            EXPECT_EQ(results[0], 0);
+            EXPECT_NE(results[1], 0);
+            EXPECT_NE(results[2], 0);
+            EXPECT_LT(sizes[1], 2048u);
+        } else {
+            // A short region arrives as a complete transfer.
+            EXPECT_EQ(results, (std::vector<int>{0, 0, 0, 0}));
+            EXPECT_EQ(sizes[1], 1024u);
+            EXPECT_EQ(sizes[2], 1024u);
+        }
+        EXPECT_EQ(results[3], 0);
+        EXPECT_EQ(sizes[0], 2048u);
+        EXPECT_EQ(sizes[3], 2048u);
+    }
+}

@@ -1,0 +1,40 @@
+// One unitflash-cli run: find the unit, check it, confirm, upgrade, report.
+#pragma once
+
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "engine/UpgradeState.h"
+
+struct CliRequest {
+    std::string port = "Comm 1";   // "Comm N", a number N, or a device path
+    int mode = MODE_REINSTALL;     // MODE_UPDATE_ONLY, MODE_REINSTALL or MODE_DOWNGRADE
+    std::string workDir;           // the firmware set; "" = the current directory
+    std::string traceFile;         // "" = no trace
+    bool assumeYes = false;        // upgrade without asking
+    double pauseScale = 1.0;       // multiplies the engine's fixed console pauses
+    int openDelayMs = 5000;        // the engine's wait before it opens the port
+};
+
+// The console the run talks to.
+struct CliConsole {
+    std::FILE* out = stdout;
+    std::FILE* err = stderr;
+    bool inPlace = false;  // redraw the progress in place (a terminal)
+    // Asks the question; true for yes. Not called with assumeYes.
+    std::function<bool(const std::string& question)> confirm;
+    // Ctrl-C presses so far (the first asks the engine to stop); may be null.
+    const std::atomic<int>* interrupts = nullptr;
+};
+
+// "Comm N" for a plain number N, the name itself otherwise.
+std::string normalisePortName(const std::string& port);
+
+// Runs the whole upgrade of the unit on request.port and returns the exit
+// status (CliExit). Makes workDir the process's current directory first:
+// the engine reads the set's file names relative to it, so one process
+// serves one unit and one set. The trace path is taken as given before
+// that change. The calling thread waits, polling the workers every 100 ms.
+int runCli(const CliRequest& request, CliConsole& console);

@@ -1,0 +1,68 @@
+// The texts and exit statuses of unitflash-cli.
+#include "app/cli/CliTexts.h"
+
+#include <cstdio>
+
+#include "engine/UpgradeState.h"
+
+std::string unitKindName(int unitKind)
+{
+    if (unitKind == UNIT_DISPLAY)
+        return "Display Handset";
+    if (unitKind == UNIT_REMOTE)
+        return "Remote Handset";
+    return "unit";
+}
+
+std::string missingFilesText()
+{
+    return "Loader is unable to locate one or more of the files required.\n"
+           "Please reinstall loader and try again.";
+}
+
+std::string techSupportText()
+{
+    return "Your Unit has a version prior to 1.090\n"
+           "Please send it to customer service to be upgraded.\n"
+           "You can contact your local technical assistance representative\n"
+           "at one of following phone numbers:\n\n"
+           "North America\t\t+1 555 0100\n"
+           "Latin America\t\t+1 555 0142\n"
+           "Europe\t\t\t+44 20 7946 0123\n"
+           "Asia Pacific\t\t+61 2 5550 0199\n";
+}
+
+std::string completionText(int unitKind, double fromVersion, double toVersion)
+{
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "Your %s is finished.\nIt has been Upgraded from Version %5.3f to Version %5.3f\n\n"
+                  "Please run a Field Calibration to make unit accurate with new firmware.",
+                  unitKind == UNIT_DISPLAY ? "Display Handset" : "Remote Handset", fromVersion, toVersion);
+    return text;
+}
+
+std::string modeName(int mode)
+{
+    switch (mode) {
+    case MODE_UPDATE_ONLY:
+        return "update";
+    case MODE_REINSTALL:
+        return "reinstall";
+    case MODE_DOWNGRADE:
+        return "downgrade";
+    default:
+        return "";
+    }
+}
+
+std::string exitStatusHelp()
+{
+    return "Exit status:\n"
+           "  0    the upgrade finished\n"
+           "  1    no unit answered, or the upgrade failed\n"
+           "  2    bad arguments, or DIR holds no firmware set (control.upd)\n"
+           "  3    the unit's firmware is older than 1.090 (send it to customer service)\n"
+           "  4    the confirmation was answered no: nothing was sent to the unit\n"
+           "  130  stopped with Ctrl-C (the next run resumes from the log)\n";
+}

@@ -1,0 +1,35 @@
+// The texts unitflash-cli shows a person and its exit statuses.
+#pragma once
+
+#include <string>
+
+// Exit statuses of unitflash-cli.
+enum CliExit : int {
+    CLI_EXIT_DONE = 0,         // the upgrade finished
+    CLI_EXIT_FAILED = 1,       // no unit answered, or the upgrade failed
+    CLI_EXIT_USAGE = 2,        // bad arguments, or no firmware set in DIR
+    CLI_EXIT_TOO_OLD = 3,      // the unit's firmware is too old for this tool
+    CLI_EXIT_DECLINED = 4,     // the confirmation was answered "no": nothing was sent
+    CLI_EXIT_INTERRUPTED = 130 // stopped with Ctrl-C
+};
+
+// Below this unit version the unit has to go to customer service.
+constexpr double kOldestUpgradable = 1.09;
+
+// "Display Handset", "Remote Handset", or "unit" for an unknown kind.
+std::string unitKindName(int unitKind);
+
+// What the missing-files error box says.
+std::string missingFilesText();
+
+// Why a unit below kOldestUpgradable is turned away, with whom to call.
+std::string techSupportText();
+
+// The closing text of a finished upgrade, both versions with three decimals.
+std::string completionText(int unitKind, double fromVersion, double toVersion);
+
+// "update", "reinstall" or "downgrade" for an upgrade mode; "" for others.
+std::string modeName(int mode);
+
+// The option text (--help) that lists the exit statuses.
+std::string exitStatusHelp();

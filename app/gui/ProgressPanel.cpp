@@ -1,0 +1,150 @@
+// The step rows, counters and bars of the progress display.
+#include "app/gui/ProgressPanel.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "engine/UpgradeState.h"
+#include "transfer/TransferStatus.h"
+
+namespace {
+
+constexpr int kIconSize = 24;
+
+QLabel* valueLabel()
+{
+    auto* label = new QLabel;
+    label->setMinimumWidth(140);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+}  // namespace
+
+ProgressPanel::ProgressPanel(QWidget* parent) : QWidget(parent)
+{
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    auto* group = new QGroupBox(tr("Update File Check List"));
+    auto* rows = new QGridLayout(group);
+    for (int i = 0; i < kRows; ++i) {
+        lightLabels[i] = new QLabel;
+        lightLabels[i]->setFixedSize(kIconSize, kIconSize);
+        names[i] = new QLabel;
+        names[i]->setTextFormat(Qt::PlainText);
+        names[i]->setMinimumWidth(180);
+        rows->addWidget(lightLabels[i], i, 0);
+        rows->addWidget(names[i], i, 1);
+    }
+    rows->setColumnStretch(1, 1);
+    layout->addWidget(group, 1);
+
+    auto* right = new QVBoxLayout;
+    statusLine = new QLabel;
+    statusLine->setTextFormat(Qt::PlainText);
+    statusLine->setStyleSheet(QStringLiteral("font-weight: bold"));
+    right->addWidget(statusLine);
+    auto* counters = new QGridLayout;
+    fileName = valueLabel();
+    bytes = valueLabel();
+    total = valueLabel();
+    blocks = valueLabel();
+    const std::pair<QString, QLabel*> lines[] = {{tr("Current File Name:"), fileName},
+                                                 {tr("Byte Count:"), bytes},
+                                                 {tr("Total Bytes:"), total},
+                                                 {tr("Block Count:"), blocks}};
+    int line = 0;
+    for (const auto& [caption, value] : lines) {
+        counters->addWidget(new QLabel(caption), line, 0);
+        counters->addWidget(value, line++, 1);
+    }
+    right->addLayout(counters);
+    fileBar = new QProgressBar;
+    upgradeBar = new QProgressBar;
+    right->addWidget(new QLabel(tr("Progress of File:")));
+    right->addWidget(fileBar);
+    right->addWidget(new QLabel(tr("Progress of the Upgrade")));
+    right->addWidget(upgradeBar);
+    right->addStretch();
+    layout->addLayout(right, 1);
+    reset();
+}
+
+void ProgressPanel::setLight(int row, res::Icon icon)
+{
+    lights[row] = icon;
+    lightLabels[row]->setPixmap(res::icon(icon).pixmap(kIconSize, kIconSize));
+}
+
+void ProgressPanel::reset()
+{
+    for (int i = 0; i < kRows; ++i) {
+        setLight(i, res::Icon::Empty);
+        names[i]->clear();
+    }
+    names[0]->setText(tr("Loading File List..."));
+    fileBar->setValue(0);
+    upgradeBar->setValue(0);
+}
+
+bool ProgressPanel::refresh(UpgradeState& state)
+{
+    if (state.listReady == 0)
+        return false;
+    const StepListView steps = state.steps()->snapshot();
+    if (state.listShown == 0) {
+        ++state.listShown;
+        for (int i = 0; i < kRows; ++i) {
+            setLight(i, res::Icon::Empty);
+            names[i]->clear();
+            if (steps.slots[i].present != 0) {
+                names[i]->setText(displayName(QString::fromStdString(steps.slots[i].name)));
+                setLight(i, res::Icon::RedLight);
+            }
+        }
+    }
+
+    const std::shared_ptr<TransferStatus> transfer = state.transferStatus();
+    const unsigned done = transfer ? transfer->bytesDone.load() : 0;
+    const int size = state.currentFileSize;
+    fileName->setText(displayName(transfer ? QString::fromStdString(transfer->fileNameSnapshot()) : QString()));
+    blocks->setText(QString::asprintf("%d", transfer ? transfer->blockNumber.load() : 0));
+    bytes->setText(QString::asprintf("%lu", static_cast<unsigned long>(done)));
+    total->setText(QString::asprintf("%lu", static_cast<unsigned long>(static_cast<unsigned>(size))));
+    const int filePercent = size > 0 ? static_cast<int>(static_cast<double>(done) / size * 100.0) : 0;
+    fileBar->setValue(std::clamp(filePercent, 0, 100));
+    upgradeBar->setValue(std::clamp(state.overallPercent.load(), 0, 100));
+
+    // The lights walk down the list: done steps green, the first step after
+    // a done one yellow; row 1 is yellow until its step is done.
+    const auto& s = steps.slots;
+    setLight(0, s[0].present != 0 && s[0].done != 0 ? res::Icon::GreenLight : res::Icon::YellowLight);
+    for (int i = 1; i < kRows; ++i) {
+        if (s[i].done != 0)
+            setLight(i, res::Icon::GreenLight);
+        else if (s[i - 1].done != 0 && s[i].present != 0)
+            setLight(i, res::Icon::YellowLight);
+    }
+
+    if (state.overallPercent == 100)
+        statusLine->setText(tr("Upgrade is Finished!"));
+    else if (state.unitKind == UNIT_DISPLAY)
+        statusLine->setText(tr("Updating %1 Display Handset..").arg(state.model.load()));
+    else if (state.unitKind == UNIT_REMOTE)
+        statusLine->setText(tr("Updating %1 Remote Handset..").arg(state.model.load()));
+    return true;
+}
+
+QString ProgressPanel::stepName(int row) const { return names[row]->text(); }
+QString ProgressPanel::currentFile() const { return fileName->text(); }
+QString ProgressPanel::byteCount() const { return bytes->text(); }
+QString ProgressPanel::totalBytes() const { return total->text(); }
+QString ProgressPanel::blockCount() const { return blocks->text(); }
+QString ProgressPanel::status() const { return statusLine->text(); }
+int ProgressPanel::fileProgress() const { return fileBar->value(); }
+int ProgressPanel::upgradeProgress() const { return upgradeBar->value(); }

@@ -1,0 +1,65 @@
+// Page 2, "Comm Setup": the port list and the device each name stands for.
+#include <QGridLayout>
+#include <QLabel>
+#include <QListWidget>
+
+#include "app/gui/EngineEvent.h"
+#include "app/gui/PropertyPages.h"
+#include "app/gui/PropertySheet.h"
+#include "comlink/PortNames.h"
+
+namespace {
+
+constexpr int kPorts = 4;
+
+}  // namespace
+
+CMyPropertyPage2::CMyPropertyPage2() : CSheetPage(tr("Comm Setup"))
+{
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(new QLabel(tr("Select Serial Port Setup")), 0, 0, 1, 2);
+    auto* caption = new QLabel(tr("Comm Port"));
+    layout->addWidget(caption, 1, 0);
+    list = new QListWidget;
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setSortingEnabled(true);
+    caption->setBuddy(list);
+    layout->addWidget(list, 2, 0);
+    devices = new QLabel;
+    devices->setTextFormat(Qt::PlainText);
+    devices->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    layout->addWidget(devices, 2, 1);
+    layout->setColumnStretch(1, 1);
+}
+
+void CMyPropertyPage2::setActive()
+{
+    if (refillList == 1) {
+        // The page lives on from one wizard run to the next: empty it first
+        // so the list never holds a name twice.
+        list->clear();
+        for (int i = 1; i <= kPorts; ++i)
+            list->addItem(tr("Comm %1").arg(i));
+        list->setCurrentRow(0);
+        refillList = 0;
+    }
+    // Where each name leads on this machine, looked up afresh so that a
+    // freshly plugged adapter shows.
+    QStringList lines{tr("Device of each port:")};
+    for (int i = 0; i < kPorts; ++i) {
+        const std::string path = portDevicePath(i);
+        lines << tr("Comm %1 \u2192 %2").arg(i + 1).arg(path.empty() ? tr("not present") : QString::fromStdString(path));
+    }
+    devices->setText(lines.join(QLatin1Char('\n')));
+    if (CMyPropertySheet* s = sheet())
+        list->setCurrentRow(s->upgradeState().portIndex);
+    list->setFocus();
+    postToSheet(WM_WIZARD_BUTTONS, 2);
+}
+
+bool CMyPropertyPage2::validatePage()
+{
+    if (CMyPropertySheet* s = sheet())
+        s->upgradeState().portIndex = static_cast<std::uint16_t>(std::max(0, list->currentRow()));
+    return true;
+}

@@ -1,0 +1,11 @@
+// unitflash: the firmware upgrade wizard.
+#include <QApplication>
+
+#include "app/gui/UpgradeApp.h"
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    CUpgradeApp app;
+    return app.run();
+}

@@ -1,0 +1,45 @@
+// Shared by the wizard's tests: a dialog runner that answers modal dialogs
+// and records them, helpers that read what a window shows, and screenshots.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+#include "app/gui/DialogRunner.h"
+
+class QWidget;
+class QWizard;
+
+// One dialog as it was shown.
+struct ShownDialog {
+    QString className;
+    QString title;
+    QString text;  // the text of a CTextDialog or a message box
+};
+
+// Records every dialog and answers it: with the next scripted answer when
+// there is one, otherwise Accepted (a message box: its OK or Yes). An
+// answer gets the dialog while it is on screen, so it can look at it.
+class ScriptedRunner : public DialogRunner {
+public:
+    using Answer = std::function<int(QDialog&)>;
+    int run(QDialog& dialog) override;
+
+    std::vector<Answer> answers;
+    std::vector<ShownDialog> shown;
+};
+
+// Every text a window shows: labels, buttons, group boxes, list items,
+// wizard page titles and the window title.
+QStringList visibleTexts(const QWidget& widget);
+bool showsText(const QWidget& widget, const QString& text);
+
+// Grabs widget into <screenshot folder>/<platform>/<name>.png and checks
+// that the picture is non-empty and that the window shows keyText.
+void saveScreenshot(QWidget& widget, const QString& name, const QString& keyText);
+
+// Clicks a wizard button once it is enabled (waits up to timeoutMs).
+bool clickWhenEnabled(QWizard& wizard, int which, int timeoutMs = 5000);

@@ -1,0 +1,223 @@
+// Calibration download, conversion and upload; the custom cable database;
+// the downgrade's backup images.
+#include "engine/CalibrationSteps.h"
+
+#include "engine/UpgradeSession.h"
+#include "transfer/Xmodem1kTransfer.h"
+#include "transfer/XmodemTransfer.h"
+
+namespace {
+
+bool is7410(int model)
+{
+    return model == 7410;
+}
+
+bool isDisplay(int unitKind)
+{
+    return unitKind == UNIT_DISPLAY;
+}
+
+// One upload after "btx\n": the pause, the file, a second pause and
+// "\n\n\n" to bring the console back. The transfer's result.
+int uploadAfterBtx(UpgradeSession& s, FileTransfer& transfer, const std::string& name)
+{
+    s.showFile(name, static_cast<int>(std::max(0L, s.fileSize(name))));
+    s.console.sendCommand("btx\n");
+    if (!s.console.pause(500))
+        return kTransferStopped;
+    const int result = s.sendFile(transfer, name);
+    if (!s.console.pause(1000))
+        return kTransferStopped;
+    s.console.sendCommand("\n\n\n");
+    return result;
+}
+
+}  // namespace
+
+CalibrationRegion calibrationRegion(int model, int unitKind)
+{
+    if (is7410(model))
+        return isDisplay(unitKind)
+                   ? CalibrationRegion{"xmodem 90000 20000 G\n", "output1.bin", 131072, "90000", "B0000", false}
+                   : CalibrationRegion{"xmodem 50000 20000 G\n", "output1.bin", 131072, "50000", "70000", true};
+    return isDisplay(unitKind)
+               ? CalibrationRegion{"xmodem 70000 40000 G\n", "caltab.bin", 262144, "70000", "B0000", false}
+               : CalibrationRegion{"xmodem 30000 40000 G\n", "caltab.bin", 262144, "30000", "70000", false};
+}
+
+const char* clearingImageName(int model, int unitKind)
+{
+    if (is7410(model))
+        return isDisplay(unitKind) ? "calclearb_ne.bin" : "calclearb_fe.bin";
+    return isDisplay(unitKind) ? "calclear_ne.bin" : "calclear_fe.bin";
+}
+
+std::string backupImageName(const std::string& serial)
+{
+    return serial + ".bin";
+}
+
+std::string secondImageName(const std::string& serial)
+{
+    return serial + "c.bin";
+}
+
+bool calibrationRegionOnDisk(UpgradeSession& s)
+{
+    const CalibrationRegion region = calibrationRegion(s.state.model, s.state.unitKind);
+    return s.fileSize(region.file) == region.size;
+}
+
+int getCalibration(UpgradeSession& s)
+{
+    const CalibrationRegion region = calibrationRegion(s.state.model, s.state.unitKind);
+    Xmodem1kTransfer transfer(&s.link, &s.status);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (!s.console.pause(750) || !s.console.waitPromptNewline())
+            return 0;
+        s.status.setFileName(region.file);
+        s.console.sendCommand(region.command);
+        if (region.pauseAfterCommand && !s.console.pause(500))
+            return 0;
+        s.state.currentFileSize = static_cast<int>(region.size);
+        s.receiveFile(transfer, region.file);
+        if (s.stopped())
+            return 0;
+        // Only the region's own size is accepted: a short download of the
+        // larger region could otherwise pass as the smaller one and be
+        // converted into garbage tables.
+        if (s.fileSize(region.file) == region.size)
+            return 1;
+    }
+    return 0;
+}
+
+bool convertCalibration(UpgradeSession& s)
+{
+    const int model = s.state.model;
+    const int kind = s.state.unitKind;
+    if (!is7410(model) && !s.runTool("Kcnv", {" "}))
+        return false;
+    const char* kindArg = isDisplay(kind) ? "NE" : "FE";
+    if (!s.runTool("Lcnv", {kindArg, kindArg}))
+        return false;
+    const std::string backup = backupImageName(s.state.serialNumber());
+    s.removeFile(backup);
+    if (kind == UNIT_DISPLAY || kind == UNIT_REMOTE) {
+        const CalibrationRegion region = calibrationRegion(model, kind);
+        if (!s.runTool("header", {"header", "+", region.file, backup, region.start, region.end}))
+            return false;
+    }
+    return true;
+}
+
+int putCalibration(UpgradeSession& s)
+{
+    Xmodem1kTransfer transfer(&s.link, &s.status);
+    int result = -1;
+    for (int attempt = 0; attempt < 3 && result != 0; ++attempt) {
+        result = uploadAfterBtx(s, transfer, "output2.bin");
+        if (s.stopped())
+            return 0;
+    }
+    if (result != 0)
+        return 0;
+    const char* clearing = clearingImageName(s.state.model, s.state.unitKind);
+    s.showFile(clearing, static_cast<int>(std::max(0L, s.fileSize(clearing))));
+    if (!s.console.waitPromptNewline())
+        return 0;
+    uploadAfterBtx(s, transfer, clearing);
+    return s.stopped() ? 0 : 1;
+}
+
+bool downgradeImagesPresent(UpgradeSession& s)
+{
+    const std::string serial = s.state.serialNumber();
+    if (!s.fileExists(backupImageName(serial)))
+        return false;
+    return s.state.unitKind != UNIT_DISPLAY || s.fileExists(secondImageName(serial));
+}
+
+int restoreBackup(UpgradeSession& s)
+{
+    XmodemTransfer transfer(&s.link, &s.status);
+    std::shared_ptr<StepList> steps = s.state.steps();
+    steps->setEntry(0, "DOWNGRADING");
+    s.state.listReady = 1;
+    s.state.listShown = 0;
+    // Both images are looked for before anything is sent, so a missing
+    // second image cannot leave the unit with half a downgrade.
+    if (!downgradeImagesPresent(s))
+        return 0;
+    const std::string serial = s.state.serialNumber();
+    std::vector<std::string> images{backupImageName(serial)};
+    if (s.state.unitKind == UNIT_DISPLAY)
+        images.push_back(secondImageName(serial));
+    for (const std::string& image : images) {
+        uploadAfterBtx(s, transfer, image);
+        if (s.stopped() || !s.console.waitPromptNewline())
+            return 0;
+    }
+    steps->setDone(0, 1);
+    if (!s.console.pause(1000))
+        return 0;
+    s.console.sendCommand("\n\n\n");
+    return 1;
+}
+
+bool saveCustomCables(UpgradeSession& s)
+{
+    if (!s.console.pause(1000) || !s.console.waitPromptNewline())
+        return false;
+    if (s.state.unitKind != UNIT_DISPLAY)
+        return true;
+    const double v = s.state.unitVersion;
+    const bool newFamily = is7410(s.state.model);
+    const char* command = nullptr;
+    const char* target = "custom_cables.in";
+    bool convertOld = false;
+    if (!newFamily && v > 1.221 && v < 1.312) {
+        command = "xmodem 0B9EF0 960 G\n";
+    } else if (!newFamily && v >= 1.2 && v <= 1.221) {
+        command = "xmodem B6220 960 G\n";
+    } else if (!newFamily && v < 1.2) {
+        command = "xmodem 0B6218 960 G\n";
+        target = "custom_cables.i";
+        convertOld = true;
+    } else if (newFamily && v < 2.014) {
+        command = "xmodem B79A4 960 G\n";
+    } else {
+        return true;
+    }
+    Xmodem1kTransfer transfer(&s.link, &s.status);
+    s.status.setFileName(target);
+    s.console.sendCommand(command);
+    s.state.currentFileSize = 2700;
+    s.receiveFile(transfer, target);
+    if (s.stopped())
+        return false;
+    if (convertOld) {
+        if (!s.runTool("header", {"header", "c", "custom_cables.i", "custom_cables.in"}) || !s.console.pause(500))
+            return false;
+    }
+    const char* start = newFamily ? "C01CC" : "B9AE4";
+    const char* end = newFamily ? "C0B2C" : "BA444";
+    if (!s.runTool("header", {"header", "+", "custom_cables.in", "custom_cables.bin", start, end}))
+        return false;
+    if (!s.console.waitPromptNewline() || !s.console.pause(500))
+        return false;
+    s.console.sendCommand("\n\n");
+    if (!s.console.pause(1000))
+        return false;
+    s.console.sendCommand("btx\n");
+    s.status.setFileName("custom_cables.bin");
+    const long size = s.fileSize("custom_cables.bin");
+    if (size < 0)
+        return true;
+    s.state.currentFileSize = static_cast<int>(size);
+    if (!s.console.pause(250))
+        return false;
+    s.sendFile(transfer, "custom_cables.bin");
+    return !s.stopped();
+}

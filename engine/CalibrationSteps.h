@@ -1,0 +1,49 @@
+// The steps that carry a unit's calibration and custom cable database across
+// a table-layout change, and the downgrade that puts a backup image back.
+#pragma once
+
+#include <string>
+
+struct UpgradeSession;
+
+// The calibration region of a model and unit kind.
+struct CalibrationRegion {
+    const char* command;    // the transfer command that downloads it
+    const char* file;       // the file it is received into
+    long size;              // its length in bytes
+    const char* start;      // its start and end address for the header tool
+    const char* end;
+    bool pauseAfterCommand; // 500 ms between command and receive
+};
+CalibrationRegion calibrationRegion(int model, int unitKind);
+// The calibration-clearing image uploaded after the converted tables.
+const char* clearingImageName(int model, int unitKind);
+// The backup image of a serial number, and the second image of a Display
+// Handset's downgrade.
+std::string backupImageName(const std::string& serial);
+std::string secondImageName(const std::string& serial);
+
+// "GETCAL": downloads the calibration region, up to three attempts. 1 when a
+// file of exactly the region's size arrived; 0 after three failures or when
+// asked to stop.
+int getCalibration(UpgradeSession& session);
+// True when the region file on disk has the region's size (a download of
+// an earlier run that can be converted again).
+bool calibrationRegionOnDisk(UpgradeSession& session);
+// "CONVERTCAL": Kcnv (below model 7410), Lcnv, and the header tool's backup
+// image of the region. Exit statuses are not looked at. False only when
+// asked to stop.
+bool convertCalibration(UpgradeSession& session);
+// "PUTCAL": uploads "output2.bin" (up to three attempts) and then the
+// calibration-clearing image. 1 when "output2.bin" was sent; 0 after three
+// failures or when asked to stop.
+int putCalibration(UpgradeSession& session);
+// The downgrade phase: the backup image and, for a Display Handset, the
+// second image. 1 when sent; 0 when an image is missing (nothing is sent
+// then) or when asked to stop.
+int restoreBackup(UpgradeSession& session);
+// True when every image a downgrade of this unit needs is present.
+bool downgradeImagesPresent(UpgradeSession& session);
+// Carries a Display Handset's custom cable database to its new address.
+// The transfers' results are not looked at. False only when asked to stop.
+bool saveCustomCables(UpgradeSession& session);

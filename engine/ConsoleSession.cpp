@@ -1,0 +1,149 @@
+// Console commands, replies, prompt waits and pauses over the worker's link.
+#include "engine/ConsoleSession.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+#include "comlink/CommLink.h"
+#include "engine/ReopeningPort.h"
+#include "engine/UpgradeState.h"
+
+double leadingDecimal(const std::string& text)
+{
+    // atof stops at the first character that cannot continue a number; the
+    // copy makes the text NUL-terminated whatever it held.
+    const std::string copy(text.c_str());
+    return std::atof(copy.c_str());
+}
+
+bool parseVersion(const std::string& reply, double& version)
+{
+    const std::size_t p = reply.find('(');
+    if (p == std::string::npos)
+        return false;
+    const std::size_t start = reply.find("(K") != std::string::npos ? p + 3 : p + 1;
+    version = start < reply.size() ? leadingDecimal(reply.substr(start, 6)) : 0.0;
+    return true;
+}
+
+ConsoleSession::ConsoleSession(CommLink& link, const EngineEnv& env_, UpgradeState& state_, ReopeningPort* port_)
+    : link_(link), env(env_), state(state_), port(port_)
+{
+}
+
+void ConsoleSession::sendCommand(const std::string& text)
+{
+    if (stopped())
+        return;
+    link_.writeLine(text.c_str(), TERM_LF);
+    watchPort();
+}
+
+std::string ConsoleSession::readReply(int limit)
+{
+    // One read of up to 500 ms, taken in slices of at most 100 ms so that a
+    // stop request is seen in time; the slices add up to the same read.
+    std::string reply;
+    const std::uint32_t end = link_.tickMs() + kReplyTimeoutMs;
+    std::vector<char> buffer(static_cast<std::size_t>(limit) + 1, '\0');
+    while (static_cast<int>(reply.size()) < limit && !stopped()) {
+        const std::uint32_t now = link_.tickMs();
+        if (!tickBefore(now, end))
+            break;
+        const int slice = static_cast<int>(std::min<std::uint32_t>(end - now, 100));
+        const unsigned room = static_cast<unsigned>(limit - static_cast<int>(reply.size()));
+        const int n = link_.readString(buffer.data(), room, -1, slice);
+        if (n < 0) {
+            // The port failed: the read still takes its time, so that a
+            // loop around it cannot spin.
+            watchPort();
+            const std::uint32_t left = end - link_.tickMs();
+            if (tickBefore(link_.tickMs(), end))
+                pauseUnscaled(static_cast<int>(std::min<std::uint32_t>(left, 100)));
+            continue;
+        }
+        reply.append(buffer.data(), static_cast<std::size_t>(std::min<unsigned>(static_cast<unsigned>(n), room)));
+    }
+    if (env.stats != nullptr)
+        env.stats->replyWaitMs += static_cast<long long>(link_.tickMs() - (end - kReplyTimeoutMs));
+    return reply;
+}
+
+bool ConsoleSession::waitPromptIdn(int pauseMs)
+{
+    for (;;) {
+        sendCommand("\n");
+        sendCommand("idn? k\n");
+        sendCommand("\n");
+        if (!pause(pauseMs))
+            return false;
+        if (readReply(kReplyNormal).find(">>") != std::string::npos)
+            return true;
+        if (stopped())
+            return false;
+    }
+}
+
+bool ConsoleSession::waitPromptNewline()
+{
+    std::string reply = readReply(kReplyNormal);
+    while (reply.find(">>") == std::string::npos) {
+        if (stopped())
+            return false;
+        sendCommand("\n");
+        if (!pause(1000))
+            return false;
+        reply = readReply(kReplyNormal);
+    }
+    return true;
+}
+
+bool ConsoleSession::pause(int ms)
+{
+    const int scaled = static_cast<int>(ms * env.pauseScale + 0.5);
+    if (env.stats != nullptr)
+        env.stats->pauseMs += scaled;
+    return pauseUnscaled(scaled);
+}
+
+bool ConsoleSession::pauseUnscaled(int ms)
+{
+    const std::uint32_t end = link_.tickMs() + static_cast<std::uint32_t>(std::max(ms, 0));
+    for (;;) {
+        if (stopped())
+            return false;
+        const std::uint32_t now = link_.tickMs();
+        if (!tickBefore(now, end))
+            return true;
+        if (link_.idle() < 0) {
+            // A failing port returns at once; sleep instead, so the pause
+            // lasts its time without spinning, and look after the port.
+            watchPort();
+            const std::uint32_t left = end - link_.tickMs();
+            if (tickBefore(link_.tickMs(), end))
+                std::this_thread::sleep_for(std::chrono::milliseconds(std::min<std::uint32_t>(left, 20)));
+        }
+    }
+}
+
+void ConsoleSession::watchPort()
+{
+    if (port == nullptr || !port->lost())
+        return;
+    const std::uint32_t now = link_.tickMs();
+    if (reportedLoss && tickBefore(now, nextRecoverMs))
+        return;
+    nextRecoverMs = now + 1000;
+    const std::string name = "Comm " + std::to_string(port->portIndex + 1);
+    if (!reportedLoss) {
+        reportedLoss = true;
+        state.setStatusText("The port " + name + " is gone (device removed?). Waiting for it to come back...");
+    }
+    if (port->recover()) {
+        reportedLoss = false;
+        state.setStatusText("The port " + name + " is back. Waiting for the unit...");
+    }
+}

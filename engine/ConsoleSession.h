@@ -1,0 +1,71 @@
+// The unit's boot console from the host's side: commands, replies, the two
+// prompt waits, fixed pauses and the version in a reply.
+#pragma once
+
+#include <string>
+
+#include "engine/EngineEnv.h"
+
+class CommLink;
+class ReopeningPort;
+class UpgradeState;
+
+// Reply limits of the console reads.
+constexpr int kReplyNormal = 400;
+constexpr int kReplyShort = 200;
+constexpr int kReplyDrain = 100;
+// How long readReply waits for the reply.
+constexpr int kReplyTimeoutMs = 500;
+
+// Reads the version out of a console reply. When the reply holds "(", the
+// six characters after it (after "(K" and one more character when the reply
+// holds "(K" anywhere) are read as a leading decimal number into version
+// (text that is not a number reads as 0) and true is returned; without "("
+// version is left alone and false is returned.
+bool parseVersion(const std::string& reply, double& version);
+
+// The leading decimal number of text, as C's atof reads it: blanks skipped,
+// then the longest numeric prefix; 0 when there is none.
+double leadingDecimal(const std::string& text);
+
+// The console operations of one worker on its link. Every pause is a fixed
+// wait scaled by the environment's pauseScale; every wait checks the stop
+// request at least every 100 ms, and when it is raised the operations
+// return false (or an empty reply) at once and send nothing more.
+//
+// A lost port (the device went away) never shortens a wait: each pause
+// lasts its time whatever the port returns. When `port` is given, the waits
+// say so in the state's status text and open the device again, about once a
+// second, until it is back. Worker thread only.
+class ConsoleSession {
+public:
+    ConsoleSession(CommLink& link, const EngineEnv& env, UpgradeState& state, ReopeningPort* port = nullptr);
+
+    // Writes text and one LF. The result is not looked at.
+    void sendCommand(const std::string& text);
+    // Up to limit characters, collected for at most 500 ms from the call.
+    std::string readReply(int limit);
+    // Repeats "\n", "idn? k\n", "\n", a pause of pauseMs and a read until
+    // the reply holds ">>". False only when asked to stop.
+    bool waitPromptIdn(int pauseMs);
+    // Reads; while the reply lacks ">>": "\n", 1000 ms, read again. False
+    // only when asked to stop.
+    bool waitPromptNewline();
+    // Waits ms (scaled). False when asked to stop.
+    bool pause(int ms);
+    // Waits ms of real time, unscaled, in steps of at most 100 ms. False when asked to stop.
+    bool pauseUnscaled(int ms);
+
+    bool stopped() const { return env.stopRequested(); }
+    CommLink& link() { return link_; }
+
+private:
+    void watchPort();
+
+    CommLink& link_;
+    const EngineEnv& env;
+    UpgradeState& state;
+    ReopeningPort* port;
+    std::uint32_t nextRecoverMs = 0;
+    bool reportedLoss = false;
+};

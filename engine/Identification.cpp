@@ -1,0 +1,170 @@
+// The identification worker: which unit answers on the chosen port, at
+// which rate, and which firmware set lies beside the program.
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include "comlink/CommLink.h"
+#include "comlink/PortSettings.h"
+#include "engine/ConsoleSession.h"
+#include "engine/ControlFile.h"
+#include "engine/Workers.h"
+
+namespace {
+
+constexpr int kIdentifyRxQueue = 4096;
+constexpr int kIdentifyTxQueue = 2048;
+
+// The model markers of the "getuid" reply, in the order they are tried; a
+// later match overrides an earlier one.
+struct ModelMarker {
+    const char* plain;
+    const char* j;
+    int model;
+    const char* status;
+};
+constexpr ModelMarker kModels[] = {
+    {"Model=7410", "Model=J7410", 7410, "checking version... 7410 Model Found."},
+    {"Model=7355", "Model=J7355", 7355, "checking version... 7355 Model Found."},
+    {"Model=7350", "Model=J7350", 7350, "checking version... 7350 Model Found."},
+    {"Model=7300", "Model=J7300", 7300, "checking version... 7300 Model Found."},
+};
+
+bool holds(const std::string& text, const char* what)
+{
+    return text.find(what) != std::string::npos;
+}
+
+// The animation and the status text, kept in step.
+struct Reporter {
+    UpgradeState& state;
+    const EngineEnv& env;
+
+    void status(const std::string& text, bool caption = true)
+    {
+        state.setStatusText(text);
+        if (caption && env.animation != nullptr)
+            env.animation->setCaption(text);
+    }
+    void post(int wParam)
+    {
+        if (env.notifier != nullptr)
+            env.notifier->post(WM_IDENTIFY_DONE, wParam);
+    }
+};
+
+// Waits before the port is opened, in real time (no port to idle on yet).
+bool settle(const EngineEnv& env)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(env.openDelayMs);
+    while (std::chrono::steady_clock::now() < end) {
+        if (env.stopRequested())
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+// Steps 5 to 16 on an open link: probe, identity, version, control file.
+IdentifyOutcome identifyOnLink(Reporter& rep, CommLink& link, PortSettings& settings)
+{
+    UpgradeState& state = rep.state;
+    ConsoleSession console(link, rep.env, state);
+    settings.setBaudRate(38400);
+    state.baudRate = 38400;
+
+    console.sendCommand("\n");
+    std::string reply = console.readReply(kReplyShort);
+    if (!console.pause(200))
+        return IdentifyOutcome::Stopped;
+    if (!holds(reply, ">>")) {
+        settings.setBaudRate(57600);
+        state.baudRate = 57600;
+        console.sendCommand("\n");
+        reply = console.readReply(kReplyShort);
+    }
+    if (holds(reply, "ne"))
+        state.unitKind = UNIT_DISPLAY;
+    else if (holds(reply, "fe"))
+        state.unitKind = UNIT_REMOTE;
+    if (!console.pause(200))
+        return IdentifyOutcome::Stopped;
+    if (!holds(reply, ">>")) {
+        char text[80];
+        std::snprintf(text, sizeof text, "Error opening COM %d, GO BACK and change settings.",
+                      static_cast<int>(state.portIndex) + 1);
+        rep.status(text, false);
+        rep.post(0);
+        return console.stopped() ? IdentifyOutcome::Stopped : IdentifyOutcome::NoUnit;
+    }
+    if (!console.pause(200))
+        return IdentifyOutcome::Stopped;
+    rep.status("Found Unit, getting ID...");
+
+    console.sendCommand("getuid\n");
+    reply = console.readReply(kReplyShort);
+    const std::size_t sn = reply.find("SN=");
+    // Without "SN=" the serial number stays empty.
+    state.setSerialNumber(sn == std::string::npos ? std::string() : reply.substr(sn + 3, 9));
+    if (!console.pause(100))
+        return IdentifyOutcome::Stopped;
+    for (const ModelMarker& m : kModels) {
+        if (holds(reply, m.plain) || holds(reply, m.j)) {
+            state.model = m.model;
+            rep.status(m.status);
+        }
+    }
+
+    console.sendCommand("idn? k\n");
+    double version = 0;
+    parseVersion(console.readReply(kReplyShort), version);
+    state.unitVersion = version;
+    if (console.stopped())
+        return IdentifyOutcome::Stopped;
+
+    std::string text;
+    if (!readControlText(rep.env.path(kControlFileName), kIdentifyReadLimit, text)) {
+        state.raiseError();
+        return IdentifyOutcome::NoControlFile;
+    }
+    double controlVersion = 0;
+    if (!readControlVersion(text, state.unitVersion, controlVersion)) {
+        state.raiseError();
+    } else {
+        state.controlVersion = controlVersion;
+        state.mode = MODE_UPDATE_ONLY;
+    }
+    rep.post(1);
+    return IdentifyOutcome::Identified;
+}
+
+}  // namespace
+
+IdentifyOutcome runIdentification(UpgradeState& state, const EngineEnv& env)
+{
+    Reporter rep{state, env};
+    if (env.animation != nullptr)
+        env.animation->create();
+    IdentifyOutcome outcome = IdentifyOutcome::Stopped;
+    if (settle(env)) {
+        state.unitVersion = 0;
+        state.mode = MODE_NOT_READY;
+        state.model = 0;
+        rep.status("Opening Communications Port...");
+        const PortOpener open = env.openPort ? env.openPort : platformPortOpener();
+        std::unique_ptr<CommPort> port = open(state.portIndex, kIdentifyRxQueue, kIdentifyTxQueue);
+        {
+            // A port that failed to open is not tested: the probe simply
+            // gets no prompt.
+            CommLink link(port.get(), env.clock);
+            PortSettings settings(&link);
+            outcome = identifyOnLink(rep, link, settings);
+            settings.restore();
+        }
+        port.reset();
+    }
+    if (env.animation != nullptr)
+        env.animation->destroy();
+    return outcome;
+}

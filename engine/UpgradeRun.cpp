@@ -1,0 +1,197 @@
+// The upgrade worker: calibration phase, downgrade phase, main list, final
+// version and restart of one identified unit.
+#include <memory>
+
+#include "comlink/CommLink.h"
+#include "comlink/PortSettings.h"
+#include "engine/CalibrationRunner.h"
+#include "engine/CalibrationSteps.h"
+#include "engine/ControlFile.h"
+#include "engine/ReopeningPort.h"
+#include "engine/UpgradeSession.h"
+#include "engine/Workers.h"
+#include "transfer/XmodemTransfer.h"
+
+namespace {
+
+constexpr int kUpgradeQueueSize = 16384;
+
+bool holds(const std::string& text, const char* what)
+{
+    return text.find(what) != std::string::npos;
+}
+
+// Sends one main-list file until the unit takes it. False when the file
+// cannot be opened (errorFlag raised) or a stop was requested.
+bool uploadMainFile(UpgradeSession& s, XmodemTransfer& transfer, const std::string& name)
+{
+    ConsoleSession& c = s.console;
+    c.readReply(kReplyDrain);
+    c.sendCommand("\n\nbtx\n");
+    if (!c.pause(1000))
+        return false;
+    const long size = s.fileSize(name);
+    if (size < 0) {
+        s.state.raiseError();
+        return false;
+    }
+    s.state.currentFileSize = static_cast<int>(size);
+    int result = s.sendFile(transfer, name);
+    if (!c.pause(1000))
+        return false;
+    c.readReply(kReplyNormal);
+    if (!c.waitPromptIdn(2000))
+        return false;
+    // The unit may refuse or lose a transfer; it is offered again, without
+    // limit, until it goes through.
+    while (result != 0) {
+        if (!c.pause(3000))
+            return false;
+        c.sendCommand("\n\nbtx\n");
+        if (!c.pause(1000))
+            return false;
+        result = s.sendFile(transfer, name);
+        if (s.stopped())
+            return false;
+    }
+    c.readReply(kReplyNormal);
+    return c.waitPromptIdn(2000) && c.pause(1000);
+}
+
+// Works the main section's list. False on failure or stop.
+bool workMainList(UpgradeSession& s, XmodemTransfer& transfer, bool calibrationDone)
+{
+    std::shared_ptr<StepList> steps = s.state.steps();
+    const int n = steps->snapshot().count();
+    ConsoleSession& c = s.console;
+    for (int i = 0; steps->present(i) && !steps->done(i); ++i) {
+        c.readReply(kReplyNormal);
+        if (!c.waitPromptIdn(2000))
+            return false;
+        const std::string entry = steps->name(i);
+        if (holds(entry, "REBOOT")) {
+            c.readReply(kReplyShort);
+            c.sendCommand("boot\n");
+            if (!c.pause(10000))
+                return false;
+            c.readReply(kReplyShort);
+            if (!c.waitPromptIdn(2000))
+                return false;
+        } else if (holds(entry, "NOTHING")) {
+        } else if (holds(entry, "KERNEL") && calibrationDone) {
+            // The calibration phase has installed the kernel image.
+        } else if (!uploadMainFile(s, transfer, entry)) {
+            return false;
+        }
+        steps->setDone(i, 1);
+        s.state.overallPercent = (100 / n) * (i + 1);
+    }
+    return true;
+}
+
+// Final version, restart and report.
+bool close(UpgradeSession& s)
+{
+    ConsoleSession& c = s.console;
+    c.sendCommand("idn? k\n");
+    double version = s.state.finalVersion;
+    if (parseVersion(c.readReply(kReplyShort), version))
+        s.state.finalVersion = version;
+    s.state.overallPercent = 100;
+    c.readReply(kReplyNormal);
+    if (!c.waitPromptIdn(3000))
+        return false;
+    c.sendCommand("reboot\n");
+    if (!c.pause(3000))
+        return false;
+    c.sendCommand("reboot\n");
+    s.status.setFileName("");
+    if (s.env.notifier != nullptr)
+        s.env.notifier->post(WM_UPGRADE_DONE, 1);
+    return true;
+}
+
+UpgradeOutcome failed(UpgradeSession& s)
+{
+    if (s.stopped())
+        return UpgradeOutcome::Stopped;
+    if (!s.state.errorFlag)
+        s.state.raiseError();
+    return UpgradeOutcome::Failed;
+}
+
+UpgradeOutcome work(UpgradeSession& s, XmodemTransfer& transfer)
+{
+    UpgradeState& state = s.state;
+    if (state.model == 7300 || state.model == 7350)
+        state.model = 7355;
+    // A downgrade without its images would stop half-way: refuse it before
+    // anything is sent.
+    if (state.mode == MODE_DOWNGRADE && !downgradeImagesPresent(s))
+        return failed(s);
+    std::string text;
+    if (!readControlText(s.env.path(state.controlFileName()), kUpgradeReadLimit, text))
+        return failed(s);
+    const std::string mainName = mainSectionName(sectionKey(state.model, state.unitKind), state.mode);
+    const std::string calName = calibrationSectionName(mainName);
+
+    bool calibrationDone = false;
+    if (findSection(text, calName) > 0) {
+        // A calibration phase that gave up must not go on into the main
+        // list: that list would still hold the calibration entries.
+        if (runCalibrationSection(s, text, calName) == 0)
+            return failed(s);
+        state.replaceSteps();
+        state.overallPercent = 0;
+        calibrationDone = true;
+    }
+    if (state.mode == MODE_DOWNGRADE) {
+        if (restoreBackup(s) == 0)
+            return failed(s);
+        state.replaceSteps();
+        state.overallPercent = 0;
+    }
+    const int at = findSection(text, mainName);
+    if (!text.empty() && at > 0) {
+        int parseError = 0;
+        parseSection(text, at, *state.steps(), parseError);
+        if (parseError)
+            state.raiseError();
+    }
+    s.status.setFileName("");
+    s.status.bytesDone = 0;
+    s.status.blockNumber = 0;
+    state.currentFileSize = 1;
+    state.listReady = 1;
+    state.listShown = 0;
+    if (!workMainList(s, transfer, calibrationDone))
+        return failed(s);
+    if (!close(s))
+        return failed(s);
+    return UpgradeOutcome::Done;
+}
+
+}  // namespace
+
+UpgradeOutcome runUpgrade(UpgradeState& state, const EngineEnv& env)
+{
+    state.replaceSteps();
+    const PortOpener open = env.openPort ? env.openPort : platformPortOpener();
+    ReopeningPort port(open, state.portIndex, kUpgradeQueueSize, kUpgradeQueueSize);
+    UpgradeOutcome outcome;
+    {
+        CommLink link(&port, env.clock);
+        PortSettings settings(&link);
+        auto status = std::make_shared<EngineTransferStatus>(env);
+        state.setTransferStatus(status);
+        {
+            XmodemTransfer transfer(&link, status.get());
+            settings.setBaudRate(state.baudRate);
+            ConsoleSession console(link, env, state, &port);
+            UpgradeSession session{state, env, link, console, *status};
+            outcome = work(session, transfer);
+        }
+        settings.restore();
+    }
+    return outcome;
+}

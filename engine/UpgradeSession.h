@@ -1,0 +1,63 @@
+// What the phases of one upgrade share: the state, the surroundings, the
+// link with its console, the transfer status, and the file, transfer and
+// child-program helpers they all use.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/ConsoleSession.h"
+#include "engine/EngineEnv.h"
+#include "engine/UpgradeState.h"
+#include "transfer/TransferStatus.h"
+
+class CommLink;
+class FileTransfer;
+
+// The transfer result of a transfer that a stop request cancelled.
+constexpr int kTransferStopped = -930;
+
+// The status record of the upgrade's transfers: a stop request makes the
+// running transfer cancel on the line. The GUI may read it from its timer.
+class EngineTransferStatus : public TransferStatus {
+public:
+    explicit EngineTransferStatus(const EngineEnv& env) : env(env) {}
+    int abortQuery() override { return env.stopRequested() ? kTransferStopped : 0; }
+
+private:
+    const EngineEnv& env;
+};
+
+// One upgrade's shared objects, made by the upgrade worker in its order.
+struct UpgradeSession {
+    UpgradeState& state;
+    const EngineEnv& env;
+    CommLink& link;
+    ConsoleSession& console;
+    TransferStatus& status;
+
+    bool stopped() const { return env.stopRequested(); }
+
+    // Size in bytes of a firmware-set file; -1 when it cannot be opened.
+    long fileSize(const std::string& name) const;
+    bool fileExists(const std::string& name) const { return fileSize(name) >= 0; }
+    // Shows name as the file being transferred and size as the progress
+    // total.
+    void showFile(const std::string& name, int size);
+    // One transfer of a firmware-set file over the link; the transfer's
+    // result (0 success), or kTransferStopped.
+    int sendFile(FileTransfer& transfer, const std::string& name);
+    int receiveFile(FileTransfer& transfer, const std::string& name);
+    // Runs one of the set's programs (by its base name: "Kcnv", "Lcnv",
+    // "header") in the firmware-set folder with args (args[0] is the name
+    // the program sees) and waits for it. The exit status is not looked at;
+    // false only when asked to stop (the program is then ended).
+    bool runTool(const std::string& baseName, const std::vector<std::string>& args);
+    // Deletes a firmware-set file if it exists.
+    void removeFile(const std::string& name);
+};
+
+// The file a program of the set is started from, relative to the
+// firmware-set folder: "./Kcnv" on POSIX, "Kcnv.exe" on Windows.
+std::string toolFileName(const std::string& baseName);

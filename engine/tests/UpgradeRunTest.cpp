@@ -1,0 +1,265 @@
+// Whole upgrades of the virtual unit by the engine's workers, in virtual
+// time: what the unit was told, what its flash holds afterwards, and how
+// interrupted or broken runs end.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "engine/testrig/EngineBench.h"
+#include "sim/unit/FactoryImages.h"
+#include "calimage/BigEndian.h"
+#include "engine/ResumeLog.h"
+#include "process/ChildProcess.h"
+
+namespace {
+
+std::vector<std::uint8_t> flashAt(const UnitState& unit, std::uint32_t address, std::uint32_t length)
+{
+    std::vector<std::uint8_t> bytes;
+    unit.flash.read(address, length, bytes);
+    return bytes;
+}
+
+std::vector<std::string> significant(const std::vector<std::string>& commands)
+{
+    std::vector<std::string> out;
+    for (const std::string& c : commands)
+        if (!c.empty() && c != "idn? k")
+            out.push_back(c);
+    return out;
+}
+
+// What the set's own converters make of a calibration region: the image
+// the unit must hold after the carry-over (load header, then the tables).
+std::vector<std::uint8_t> convertIndependently(EngineBench& bench, const std::vector<std::uint8_t>& region,
+                                               bool newFamily, const char* kind)
+{
+    const std::string work = bench.dir / "check";
+    std::filesystem::create_directories(work);
+    for (const char* tool : {"Kcnv", "Lcnv"})
+        std::filesystem::copy_file(bench.set(tool), work + "/" + tool);
+    std::ofstream(work + (newFamily ? "/output1.bin" : "/caltab.bin"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(region.data()), static_cast<std::streamsize>(region.size()));
+    if (!newFamily)
+        EXPECT_GE(runChildProgram("./Kcnv", {" "}, work, 30000), 0);
+    EXPECT_GE(runChildProgram("./Lcnv", {kind, kind}, work, 30000), 0);
+    return fileBytes(work + "/output2.bin");
+}
+
+std::uint32_t loadAddress(const std::vector<std::uint8_t>& image)
+{
+    return static_cast<std::uint32_t>(image[8]) << 24 | static_cast<std::uint32_t>(image[9]) << 16 |
+           static_cast<std::uint32_t>(image[10]) << 8 | image[11];
+}
+
+struct Crossing {
+    UnitKind kind;
+    int model;
+    std::uint32_t region;
+    std::uint32_t regionSize;
+    double finalVersion;
+};
+
+class CalibrationCrossing : public ::testing::TestWithParam<Crossing> {};
+
+TEST_P(CalibrationCrossing, ReinstallCarriesTablesCablesAndBackupOver)
+{
+    const Crossing c = GetParam();
+    UnitIdentity id;
+    id.kind = c.kind;
+    id.model = c.model;
+    id.version = defaultUnitVersion(c.model);
+    EngineBench bench(id);
+    const std::vector<std::uint8_t> region = flashAt(bench.unit, c.region, c.regionSize);
+    const std::vector<std::uint8_t> cables = makeCableDatabase(id.serial);
+    const bool display = c.kind == UnitKind::Display;
+    const char* kindArg = display ? "NE" : "FE";
+
+    ASSERT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
+    EXPECT_EQ(bench.notifier.posts, (std::vector<std::pair<int, int>>{{WM_IDENTIFY_DONE, 1}, {WM_UPGRADE_DONE, 1}}));
+    EXPECT_DOUBLE_EQ(bench.state.finalVersion, c.finalVersion);
+    EXPECT_EQ(bench.state.overallPercent, 100);
+    EXPECT_EQ(bench.state.errorFlag, 0);
+
+    const std::vector<std::uint8_t> expected = convertIndependently(bench, region, c.model == 7410, kindArg);
+    ASSERT_GT(expected.size(), 32u);
+    EXPECT_EQ(flashAt(bench.unit, loadAddress(expected), static_cast<std::uint32_t>(expected.size() - 32)),
+              std::vector<std::uint8_t>(expected.begin() + 32, expected.end()));
+
+    const std::vector<std::uint8_t> backup = fileBytes(bench.set(id.serial + ".bin"));
+    ASSERT_EQ(backup.size(), 32u + c.regionSize);
+    EXPECT_EQ(std::string(backup.begin(), backup.begin() + 8), "ESTFBINR");
+    EXPECT_EQ(loadAddress(backup), c.region);
+    EXPECT_TRUE(std::equal(region.begin(), region.end(), backup.begin() + 32));
+
+    if (display) {
+        const std::uint32_t cableAt = c.model == 7410 ? 0xC01CC : 0xB9AE4;
+        EXPECT_EQ(flashAt(bench.unit, cableAt, 2400), cables);
+    }
+    EXPECT_EQ(fileBytes(bench.set("logfile.LOG")).size(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Units, CalibrationCrossing,
+                         ::testing::Values(Crossing{UnitKind::Display, 7355, 0x70000, 0x40000, 1.312},
+                                           Crossing{UnitKind::Remote, 7410, 0x50000, 0x20000, 2.122}));
+
+TEST(UpgradeRun, ConsoleSequenceOfAReinstallThatCrossesTheCalibrationVersion)
+{
+    UnitIdentity id;
+    EngineBench bench(id);
+    ASSERT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
+    EXPECT_EQ(significant(bench.commands()),
+              (std::vector<std::string>{"getuid", "btx", "boot", "xmodem B6220 960 G", "btx",
+                                        "xmodem 70000 40000 G", "btx", "btx", "boot", "btx", "reboot",
+                                        "reboot"}));
+}
+
+TEST(UpgradeRun, UpdateOnlyAboveTheCalibrationVersionSendsKernelAndFirmwareOnly)
+{
+    UnitIdentity id;
+    id.version = 1.312;
+    EngineBench bench(id);
+    const std::vector<std::uint8_t> before = flashAt(bench.unit, 0x70000, 0x40000);
+    ASSERT_EQ(bench.identifyAndUpgrade(MODE_UPDATE_ONLY), UpgradeOutcome::Done);
+    EXPECT_EQ(significant(bench.commands()),
+              (std::vector<std::string>{"getuid", "btx", "boot", "boot", "btx", "reboot", "reboot"}));
+    EXPECT_EQ(flashAt(bench.unit, 0x70000, 0x40000), before);
+}
+
+TEST(UpgradeRun, DowngradePutsTheBackupBackBeforeTheOlderFirmware)
+{
+    UnitIdentity id;
+    EngineBench bench(id);
+    const std::vector<std::uint8_t> region = flashAt(bench.unit, 0x70000, 0x40000);
+    ASSERT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
+    // The second image of a Display Handset comes with the set.
+    std::filesystem::copy_file(bench.set(id.serial + ".bin"), bench.set(id.serial + "c.bin"));
+
+    bench.state.resetUnit();
+    ASSERT_EQ(bench.identifyAndUpgrade(MODE_DOWNGRADE), UpgradeOutcome::Done);
+    EXPECT_EQ(flashAt(bench.unit, 0x70000, 0x40000), region);
+    EXPECT_DOUBLE_EQ(bench.state.finalVersion, 1.221);
+    EXPECT_EQ(bench.state.steps()->name(2).substr(0, 4), "app_");
+}
+
+TEST(UpgradeRun, DowngradeWithoutItsSecondImageSendsNothing)
+{
+    UnitIdentity id;
+    EngineBench bench(id);
+    std::ofstream(bench.set(id.serial + ".bin")) << "backup";
+    ASSERT_EQ(bench.identifyAndUpgrade(MODE_DOWNGRADE), UpgradeOutcome::Failed);
+    EXPECT_EQ(bench.state.errorFlag, 1);
+    EXPECT_EQ(significant(bench.commands()), (std::vector<std::string>{"getuid"}));
+}
+
+TEST(UpgradeRun, MissingFirmwareFileEndsWithTheErrorFlagAndNoReport)
+{
+    UnitIdentity id;
+    id.version = 1.312;
+    EngineBench bench(id);
+    for (const auto& entry : std::filesystem::directory_iterator(bench.dir / "set"))
+        if (entry.path().filename().string().starts_with("app_7355ne"))
+            std::filesystem::remove(entry.path());
+    EXPECT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Failed);
+    EXPECT_EQ(bench.state.errorFlag, 1);
+    EXPECT_EQ(bench.notifier.posts, (std::vector<std::pair<int, int>>{{WM_IDENTIFY_DONE, 1}}));
+}
+
+TEST(UpgradeRun, MissingControlFileEndsIdentificationWithoutAReport)
+{
+    UnitIdentity id;
+    EngineBench bench(id);
+    std::filesystem::remove(bench.set("control.upd"));
+    bench.identifyAndUpgrade(MODE_REINSTALL);
+    EXPECT_EQ(bench.identified, IdentifyOutcome::NoControlFile);
+    EXPECT_EQ(bench.state.errorFlag, 1);
+    EXPECT_TRUE(bench.notifier.posts.empty());
+}
+
+TEST(UpgradeRun, ALogLeftByAnotherUnitIsBegunAgain)
+{
+    UnitIdentity id;
+    EngineBench bench(id);
+    std::ofstream(bench.set("logfile.LOG"), std::ios::binary)
+        << "B99999999\r\n1.100\r\nKERNEL\r\nREBOOT\r\nGETCAL\r\n";
+    ASSERT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
+    EXPECT_EQ(significant(bench.commands())[1], "btx");  // the kernel was sent
+    EXPECT_EQ(fileBytes(bench.set("logfile.LOG")).size(), 0u);
+}
+
+TEST(UpgradeRun, StopWhileWaitingForASilentUnitEndsTheRunPromptly)
+{
+    UnitIdentity id;
+    EngineBench bench(id);
+    // The unit dies after identification; the upgrade then waits for a
+    // prompt that never comes until it is asked to stop.
+    bench.behaviour.powerCutAfter = 3;
+    UpgradeOutcome outcome = UpgradeOutcome::Done;
+    bench.session([&](const EngineEnv& env) {
+        ASSERT_EQ(runIdentification(bench.state, env), IdentifyOutcome::Identified);
+        bench.state.mode = MODE_REINSTALL;
+        outcome = runUpgrade(bench.state, env);
+    });
+    EXPECT_EQ(outcome, UpgradeOutcome::Stopped);
+    EXPECT_EQ(bench.state.errorFlag, 0);
+    // The log holds the unit and its version, nothing finished.
+    EXPECT_EQ(fileBytes(bench.set("logfile.LOG")).size(), ResumeLog::kHeaderSize);
+}
+
+}  // namespace
+
+namespace {
+
+int countCommands(const std::vector<std::string>& commands, const std::string& text)
+{
+    return static_cast<int>(std::count(commands.begin(), commands.end(), text));
+}
+
+TEST(UnitFaults, AFirmwareUploadCancelledTwiceIsSentThreeTimes)
+{
+    UnitIdentity id;
+    EngineBench bench(id);
+    bench.behaviour.cancelUploads = 2;
+    bench.behaviour.cancelUploadMatch = "firmware FWVER";
+    ASSERT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
+    const std::vector<std::string> sent = significant(bench.commands());
+    // Kernel, cables, tables, clearing image, then the firmware three times.
+    EXPECT_EQ(countCommands(sent, "btx"), 7);
+    EXPECT_EQ(std::vector<std::string>(sent.end() - 5, sent.end()),
+              (std::vector<std::string>{"btx", "btx", "btx", "reboot", "reboot"}));
+    EXPECT_DOUBLE_EQ(bench.state.finalVersion, 1.312);
+}
+
+TEST(UnitFaults, CalibrationDownloadGetsThreeAttemptsAndRefusesAShortRegion)
+{
+    UnitIdentity id;
+    {
+        // A first download cut to 128 KiB must not pass as a 7410 region.
+        EngineBench bench(id);
+        bench.behaviour.cancelDownloads = 2;
+        bench.behaviour.cancelDownloadMatch = "70000";
+        bench.behaviour.shortDownloadBytes = 131072;
+        ASSERT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
+        EXPECT_EQ(countCommands(bench.commands(), "xmodem 70000 40000 G"), 3);
+        std::vector<std::uint8_t> backup = fileBytes(bench.set(id.serial + ".bin"));
+        EXPECT_EQ(backup.size(), 32u + 0x40000);
+    }
+    {
+        EngineBench bench(id);
+        bench.behaviour.cancelDownloads = 3;
+        bench.behaviour.cancelDownloadMatch = "70000";
+        EXPECT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Failed);
+        EXPECT_EQ(bench.state.errorFlag, 1);
+        EXPECT_EQ(countCommands(bench.commands(), "xmodem 70000 40000 G"), 3);
+        // Nothing after the calibration phase: the main list was not worked.
+        EXPECT_EQ(significant(bench.commands()).back(), "xmodem 70000 40000 G");
+        ResumeLog log(bench.set("logfile.LOG"));
+        ASSERT_TRUE(log.load());
+        EXPECT_EQ(log.record(1), "REBOOT");
+        EXPECT_EQ(log.record(2), "");
+    }
+}
+
+}  // namespace
