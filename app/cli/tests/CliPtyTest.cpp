@@ -1,0 +1,124 @@
+// unitflash-cli as a technician runs it: one process per unit, against
+// unitsim processes on pseudo-terminals, with the demo firmware set.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "process/ChildProcess.h"
+#include "sim/unit/UnitState.h"
+#include "sim/unit/UnitsimProcess.h"
+#include "testkit/ChildRun.h"
+#include "testkit/Files.h"
+#include "testkit/RecordFill.h"
+#include "testkit/ScratchDir.h"
+
+namespace {
+
+// One unit on its own line with its own firmware set.
+struct Station {
+    Station(const testkit::ScratchDir& dir, const std::string& name, const std::vector<std::string>& unitOptions)
+        : root(dir / name), set(root + "/set"), state(root + "/state")
+    {
+        std::filesystem::create_directories(root);
+        EXPECT_EQ(testkit::runProgram(FWSET_PATH, {"fwset", set}, root).exitStatus, 0);
+        std::vector<std::string> options{"--no-pacing", "--state", state};
+        options.insert(options.end(), unitOptions.begin(), unitOptions.end());
+        unit = std::make_unique<UnitsimProcess>(root, options);
+        EXPECT_TRUE(unit->started()) << unit->output();
+    }
+
+    // Starts the CLI on this unit; its output goes to root/cli.out.
+    void startCli()
+    {
+        cli.redirectToFile(ChildProcess::StdOut, root + "/cli.out");
+        cli.mergeErrorIntoOutput();
+        ASSERT_TRUE(cli.start(UNITFLASH_CLI_PATH,
+                              {"unitflash-cli", "--port", unit->linkPath(), "--workdir", set, "--yes",
+                               "--pause-scale", "0.05", "--open-delay-ms", "0", "--trace", root + "/trace.txt"}));
+    }
+
+    int waitCli(int timeoutMs)
+    {
+        if (!cli.wait(timeoutMs))
+            cli.kill();
+        return cli.exitStatus();
+    }
+
+    std::string cliOutput() const { return testkit::readText(root + "/cli.out"); }
+
+    // After the unit has stopped: are the converted tables in its flash?
+    void expectConvertedTables()
+    {
+        UnitState dumped;
+        std::string error;
+        ASSERT_TRUE(loadState(state, dumped, error)) << error;
+        const std::vector<std::uint8_t> output2 = testkit::readBytes(set + "/output2.bin");
+        ASSERT_GT(output2.size(), 32u);
+        std::vector<std::uint8_t> flash;
+        dumped.flash.read(testkit::be32(output2, 8), static_cast<std::uint32_t>(output2.size() - 32), flash);
+        EXPECT_TRUE(std::equal(output2.begin() + 32, output2.end(), flash.begin())) << root;
+        finalVersion = dumped.identity.version;
+    }
+
+    std::string root;
+    std::string set;
+    std::string state;
+    std::unique_ptr<UnitsimProcess> unit;
+    ChildProcess cli;
+    double finalVersion = 0;
+};
+
+TEST(CliOnPty, TwoUnitsAreUpgradedAtOnceEachFromItsOwnSet)
+{
+    testkit::ScratchDir dir("cli-two");
+    Station display(dir, "display", {"--kind", "ne", "--model", "7355"});
+    Station remote(dir, "remote", {"--kind", "fe", "--model", "7410", "--baud", "57600"});
+    display.startCli();
+    remote.startCli();
+    EXPECT_EQ(display.waitCli(180000), 0) << display.cliOutput();
+    EXPECT_EQ(remote.waitCli(180000), 0) << remote.cliOutput();
+    EXPECT_NE(display.cliOutput().find("Upgraded from Version 1.221 to Version 1.312"), std::string::npos);
+    EXPECT_NE(remote.cliOutput().find("57600"), std::string::npos);
+
+    // The remote unit heard the 38400 probe only as lost bytes.
+    bool probeLost = false;
+    for (const nlohmann::json& e : remote.unit->events()) {
+        if (e["event"] == "command")
+            break;
+        if (e["event"] == "lost" && e.value("host_baud", 0) == 38400)
+            probeLost = true;
+    }
+    EXPECT_TRUE(probeLost);
+
+    EXPECT_EQ(display.unit->stop(), 0);
+    EXPECT_EQ(remote.unit->stop(), 0);
+    display.expectConvertedTables();
+    remote.expectConvertedTables();
+    EXPECT_DOUBLE_EQ(display.finalVersion, 1.312);
+    EXPECT_DOUBLE_EQ(remote.finalVersion, 2.122);
+}
+
+TEST(CliOnPty, AUnitThatVanishesMidRunIsFoundAgainUnderTheSameName)
+{
+    testkit::ScratchDir dir("cli-lost");
+    Station station(dir, "unit", {"--kind", "ne", "--model", "7355"});
+    station.startCli();
+    // Pull the plug while the unit restarts into its new kernel.
+    ASSERT_TRUE(station.unit->waitForEvents("command", 1, 60000, "boot"));
+    EXPECT_EQ(station.unit->stop(), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_TRUE(station.cli.running());
+    station.unit = std::make_unique<UnitsimProcess>(station.root, std::vector<std::string>{"--no-pacing", "--state", station.state});
+    ASSERT_TRUE(station.unit->started()) << station.unit->output();
+
+    EXPECT_EQ(station.waitCli(180000), 0) << station.cliOutput();
+    EXPECT_NE(station.cliOutput().find("is gone"), std::string::npos) << station.cliOutput();
+    EXPECT_EQ(station.unit->stop(), 0);
+    station.expectConvertedTables();
+    EXPECT_DOUBLE_EQ(station.finalVersion, 1.312);
+}
+
+}  // namespace
