@@ -243,9 +243,11 @@ TEST_F(FirmwareSet, CopiesTheBuildsTools)
         at = end + 1;
     }
     // The upgrade starts them as ./header, ./Kcnv and ./Lcnv.
-    for (const char* name : {"header", "Kcnv", "Lcnv"})
-        if (tools.find(name) != std::string::npos)
+    for (const char* name : {"header", "Kcnv", "Lcnv"}) {
+        if (tools.find(name) != std::string::npos) {
             EXPECT_TRUE(fs::is_regular_file(dir / name)) << name;
+        }
+    }
     auto clip = readBytes(dir / "SEARCH.AVI");
     ASSERT_GE(clip.size(), 12u);
     EXPECT_EQ(std::string(clip.begin(), clip.begin() + 4), "RIFF");
