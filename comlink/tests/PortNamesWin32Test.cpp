@@ -1,6 +1,6 @@
 // Windows port names: "Comm N" is "\\.\COMN", and the system's device
-// list says which ports are present. The test set-up under wine maps COM1
-// to the virtual unit's line and leaves COM4 unmapped.
+// list says which ports are present. UNITFLASH_TEST_PRESENT_PORTS tells what
+// the machine has (the wine test set-up maps COM1).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -25,7 +25,7 @@ TEST(PortNamesWin32, PresenceComesFromTheSystemsDeviceList)
     // COM200 is on no machine this runs on.
     EXPECT_FALSE(portPresent(199));
     if (const char* expected = std::getenv("UNITFLASH_TEST_PRESENT_PORTS")) {
-        // "1000": one character per port, Comm 1 to Comm 4.
+        // One character per port from Comm 1 on: "1" present, "0" absent.
         for (int i = 0; i < 4 && expected[i] != '\0'; ++i)
             EXPECT_EQ(portPresent(i), expected[i] == '1') << "Comm " << i + 1;
     }
