@@ -6,9 +6,13 @@
 #include <cstring>
 #include <new>
 
+#include "comlink/Clock.h"
 #include "comlink/PortCommon.h"
 
 namespace {
+
+// How long close() lets queued output leave before it purges.
+constexpr std::uint32_t kCloseDrainMs = 1000;
 
 template <typename T>
 T* allocateZeroed()
@@ -132,8 +136,16 @@ int Win32CommPort::open()
 
 int Win32CommPort::close()
 {
+    // The driver may still hold written bytes, the last acknowledgement of a
+    // receive among them: give them up to a second to leave, then purge
+    // output only if some are still queued.
+    Clock& clock = systemClock();
+    const std::uint32_t end = clock.tickMs() + kCloseDrainMs;
+    while (outputQueued() > 0 && tickBefore(clock.tickMs(), end))
+        Sleep(2);
     purge(0, 0);
-    purge(1, 0);
+    if (outputQueued() > 0)
+        purge(1, 0);
     EscapeCommFunction(handle, CLRDTR);
     EscapeCommFunction(handle, CLRRTS);
     const BOOL ok = CloseHandle(handle);
@@ -155,6 +167,13 @@ void Win32CommPort::latchErrors(COMSTAT* comstat)
     COMSTAT local{};
     ClearCommError(handle, &errors, comstat ? comstat : &local);
     errorLatch |= errors;
+}
+
+DWORD Win32CommPort::outputQueued()
+{
+    COMSTAT comstat{};
+    latchErrors(&comstat);
+    return comstat.cbOutQue;
 }
 
 int Win32CommPort::queueStatus(QueueStatus& out, int)

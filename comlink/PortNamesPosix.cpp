@@ -3,6 +3,7 @@
 #include "comlink/PortNames.h"
 
 #include <dirent.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -91,4 +92,10 @@ std::string portDevicePath(int portIndex)
     const char* list = std::getenv("UNITFLASH_PORTS");
     const auto paths = list ? listFromEnvironment(list) : serialDevices();
     return static_cast<std::size_t>(portIndex) < paths.size() ? paths[portIndex] : std::string();
+}
+
+bool portPresent(int portIndex)
+{
+    const std::string path = portDevicePath(portIndex);
+    return !path.empty() && ::access(path.c_str(), F_OK) == 0;
 }

@@ -29,6 +29,8 @@ public:
     int refreshModemStatus() override;
     int configure() override;
     int open() override;
+    // Waits up to one second for queued output to leave, then purges input
+    // (and output, if some is still queued), lowers DTR and RTS and closes.
     int close() override;
     int queueStatus(QueueStatus& out, int mode) override;
     int setQueueSizes(int rxSize, int xoffLimit, int txSize) override;
@@ -77,6 +79,8 @@ private:
     int applyFlowChange() { return SetCommState(handle, dcb) ? 0 : lastSystemError(); }
 
     void latchErrors(COMSTAT* comstat = nullptr);
+    // Bytes still waiting in the driver's output queue (errors latched).
+    DWORD outputQueued();
     void freeRecords();
 
     bool counted = false;  // this object incremented its portUseCount entry

@@ -127,11 +127,14 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
         appendQuoted(line, widen(a));
 
     // CreateProcess resolves a relative program against our directory, not
-    // the child's, so it is made absolute here.
+    // the child's, so it is made absolute here. A path with a root but no
+    // drive ("\\tools\\x.exe") lies on our current drive, not below workDir.
     std::filesystem::path exe = std::filesystem::u8path(program);
     const bool search = setup.searchPath && !exe.has_parent_path();
-    if (!search && exe.is_relative() && !workDir.empty())
+    if (!search && !exe.has_root_path() && !workDir.empty())
         exe = std::filesystem::absolute(std::filesystem::u8path(workDir) / exe);
+    else if (!search && exe.is_relative())
+        exe = std::filesystem::absolute(exe);
     std::wstring exePath = exe.wstring();
     if (search) {
         // CreateProcess would search by itself only when the program is the

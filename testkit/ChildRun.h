@@ -20,8 +20,8 @@ struct ChildResult {
 
 // Limits for the child. fileSizeLimit >= 0 caps the size of files it
 // writes, and a write past it fails with EFBIG the way a full disk fails
-// instead of killing the child (POSIX). timeLimitMs >= 0 kills a child that
-// runs longer.
+// instead of killing the child (see fileSizeLimitSupported). timeLimitMs
+// >= 0 kills a child that runs longer.
 struct ChildLimits {
     long long fileSizeLimit = -1;
     int timeLimitMs = -1;
@@ -33,9 +33,14 @@ struct ChildLimits {
 ChildResult runProgram(const std::string& program, const std::vector<std::string>& argv,
                        const std::filesystem::path& dir, ChildLimits limits = {});
 
+// True where ChildLimits::fileSizeLimit can be applied (POSIX); elsewhere
+// runProgram refuses a run with a file size limit (exit status -1), and a
+// test that needs one skips itself.
+bool fileSizeLimitSupported();
+
 // Runs `body` in a forked child under `limits` (the time limit aside);
 // returns its result as the child's exit status (-1 when it died of a
-// signal).
+// signal). POSIX only.
 int runInChild(const std::function<int()>& body, ChildLimits limits);
 
 } // namespace testkit

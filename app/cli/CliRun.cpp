@@ -54,14 +54,17 @@ struct Run {
     }
 };
 
-// "Comm 2 (/dev/ttyUSB1)" for a port name, the path alone for a path.
+// "Comm 2 (/dev/ttyUSB1)" for a port name, "Comm 3 (\\.\COM3, not present)"
+// when the system has no such device, the path alone for a path.
 std::string describePort(const std::string& portName)
 {
     const int index = parsePortName(portName);
     if (index < 0)
         return portName;
     const std::string path = portDevicePath(index);
-    return portName + " (" + (path.empty() ? "no such device" : path) + ")";
+    if (path.empty())
+        return portName + " (no such device)";
+    return portName + " (" + path + (portPresent(index) ? "" : ", not present") + ")";
 }
 
 // Opens portName whatever index the engine asks for; keeps the result of

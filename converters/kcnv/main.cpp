@@ -4,10 +4,12 @@
 #include <cstdio>
 
 #include "calimage/ConverterRun.h"
+#include "calimage/StandardStreams.h"
 #include "converters/kcnv/KestrinConversion.h"
 
 int main()
 {
+    writeStandardStreamsAsBytes();
     ConverterPlan plan{
         "caltab.bin",
         "output1.bin",

@@ -6,10 +6,12 @@
 #include <cstring>
 
 #include "calimage/ConverterRun.h"
+#include "calimage/StandardStreams.h"
 #include "converters/lcnv/VelmoraConversion.h"
 
 int main(int argc, char** argv)
 {
+    writeStandardStreamsAsBytes();
     if (argc < 2 || argv[1] == nullptr) {
         std::fputs("usage: Lcnv NE|FE  (output1.bin to output2.bin; NE loads at 90000, any other word at 60000)\n",
                    stderr);

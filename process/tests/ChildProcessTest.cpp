@@ -74,12 +74,11 @@ TEST_F(ChildProcessTest, MissingProgramDoesNotStart)
 TEST_F(ChildProcessTest, StreamsGoToFilesAndEnvironmentIsAdded)
 {
     ChildProcess child;
-    child.searchPath(true);
     child.addEnvironment({"PROCESS_TEST_VALUE=added"});
     child.redirectToFile(ChildProcess::StdOut, (dir / "out.txt").string());
     child.redirectToNull(ChildProcess::StdIn);
-    ASSERT_TRUE(child.start("sh", {"sh", "-c", "echo \"$PROCESS_TEST_VALUE\"; cat"}));
+    ASSERT_TRUE(child.start(PROBE_PATH, {"probe", "--env", "PROCESS_TEST_VALUE"}, dir.string()));
     ASSERT_TRUE(child.wait(10000));
     EXPECT_EQ(child.exitStatus(), 0);
-    EXPECT_EQ(readText(dir / "out.txt"), "added\n");
+    EXPECT_EQ(readText(dir / "out.txt"), "[added]");
 }

@@ -11,6 +11,8 @@
 #   ccache                         rebuilds in seconds instead of minutes on 2 cores
 #   qt6-base-dev                   Qt 6 Widgets and QTest for the wizard unitflash
 #   xvfb, xauth                    an X server for the wizard's end-to-end test on xcb
+# The Windows scripts add their own: g++-mingw-w64-x86-64 and googletest
+# (scripts/cross-windows), wine64 (scripts/test-windows).
 UNITFLASH_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev lrzsz
                     libcli11-dev nlohmann-json3-dev libssl-dev ccache
                     qt6-base-dev xvfb xauth)
@@ -33,8 +35,8 @@ ensure_packages() {
     "${missing[@]}" >/dev/null
 }
 
-# configure_and_build DIR [cmake options...]
-configure_and_build() {
+# configure_build DIR [cmake options...]: configures without building.
+configure_build() {
   local dir=$1; shift
   local launcher=()
   if command -v ccache >/dev/null; then
@@ -43,5 +45,32 @@ configure_and_build() {
     launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   fi
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
-  cmake --build "$dir"
 }
+
+# configure_and_build DIR [cmake options...]
+configure_and_build() {
+  configure_build "$@"
+  cmake --build "$1"
+}
+
+# The Linux build of scripts/test: build/test under AddressSanitizer and
+# UndefinedBehaviorSanitizer, or build/test-plain with UNITFLASH_SANITIZE=0.
+# Sets TEST_BUILD_DIR and TEST_BUILD_OPTS.
+test_build_settings() {
+  local werror=OFF
+  [ -n "${CI:-}" ] && werror=ON
+  TEST_BUILD_DIR=build/test
+  TEST_BUILD_OPTS=(-DUNITFLASH_WERROR=$werror)
+  if [ "${UNITFLASH_SANITIZE:-1}" = 1 ]; then
+    TEST_BUILD_OPTS+=(-DUNITFLASH_SANITIZE=ON)
+  else
+    TEST_BUILD_DIR=build/test-plain
+  fi
+}
+
+# The mingw-w64 build of scripts/cross-windows, with the tests that
+# scripts/test-windows runs under wine (GoogleTest from Debian's sources).
+WINDOWS_BUILD_DIR=build/windows
+WINDOWS_BUILD_OPTS=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+                    -DUNITFLASH_TESTS=ON -DUNITFLASH_BENCH=OFF -DUNITFLASH_WERROR=ON
+                    -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/lib/wine/wine64)

@@ -11,10 +11,12 @@
 
 #include "calimage/CalImages.h"
 #include "calimage/FileReplacer.h"
+#include "calimage/StandardStreams.h"
 #include "tools/header/HeaderArgs.h"
 
 int main(int argc, char** argv)
 {
+    writeStandardStreamsAsBytes();
     std::vector<std::string_view> args;
     for (int i = 1; i < argc; ++i) {
         args.emplace_back(argv[i]);

@@ -93,6 +93,11 @@ ChildResult runProgram(const std::string& program, const std::vector<std::string
     return result;
 }
 
+bool fileSizeLimitSupported()
+{
+    return true;
+}
+
 int runInChild(const std::function<int()>& body, ChildLimits limits)
 {
     const pid_t pid = ::fork();

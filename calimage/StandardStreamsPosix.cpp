@@ -1,0 +1,6 @@
+// Standard streams on POSIX: already byte streams.
+#include "calimage/StandardStreams.h"
+
+void writeStandardStreamsAsBytes()
+{
+}
