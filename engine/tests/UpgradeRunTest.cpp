@@ -42,8 +42,9 @@ std::vector<std::uint8_t> convertIndependently(EngineBench& bench, const std::ve
         std::filesystem::copy_file(bench.set(tool), work + "/" + tool);
     std::ofstream(work + (newFamily ? "/output1.bin" : "/caltab.bin"), std::ios::binary)
         .write(reinterpret_cast<const char*>(region.data()), static_cast<std::streamsize>(region.size()));
-    if (!newFamily)
+    if (!newFamily) {
         EXPECT_GE(runChildProgram("./Kcnv", {" "}, work, 30000), 0);
+    }
     EXPECT_GE(runChildProgram("./Lcnv", {kind, kind}, work, 30000), 0);
     return fileBytes(work + "/output2.bin");
 }
