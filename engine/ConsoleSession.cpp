@@ -118,7 +118,9 @@ bool ConsoleSession::pauseUnscaled(int ms)
         const std::uint32_t now = link_.tickMs();
         if (!tickBefore(now, end))
             return true;
-        if (link_.idle() < 0) {
+        // Sleep until the pause ends, looking at the stop request at least
+        // every 100 ms.
+        if (link_.idle(static_cast<int>(std::min<std::uint32_t>(end - now, 100))) < 0) {
             // A failing port returns at once; sleep instead, so the pause
             // lasts its time without spinning, and look after the port.
             watchPort();
