@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <thread>
 #include <vector>
@@ -16,7 +17,10 @@ double leadingDecimal(const std::string& text)
     // atof stops at the first character that cannot continue a number; the
     // copy makes the text NUL-terminated whatever it held.
     const std::string copy(text.c_str());
-    return std::atof(copy.c_str());
+    const double value = std::atof(copy.c_str());
+    // "nan", "inf" or an exponent beyond double's range is no version: the
+    // gates compare versions with < and >, which a NaN would pass.
+    return std::isfinite(value) ? value : 0.0;
 }
 
 bool parseVersion(const std::string& reply, double& version)
