@@ -88,7 +88,7 @@ IdentifyOutcome identifyOnLink(Reporter& rep, CommLink& link, PortSettings& sett
 
     console.sendCommand("getuid\n");
     reply = console.readReply(kReplyShort);
-    const UnitIdentity identity = parseIdentity(reply);
+    const GetuidReply identity = parseIdentity(reply);
     // Without "SN=" the serial number stays empty.
     state.setSerialNumber(identity.serial);
     if (!console.pause(100))

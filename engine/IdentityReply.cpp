@@ -26,9 +26,9 @@ bool holds(const std::string& text, const char* what)
 
 } // namespace
 
-UnitIdentity parseIdentity(const std::string& reply)
+GetuidReply parseIdentity(const std::string& reply)
 {
-    UnitIdentity id;
+    GetuidReply id;
     const std::size_t sn = reply.find("SN=");
     if (sn != std::string::npos)
         id.serial = reply.substr(sn + 3, 9);

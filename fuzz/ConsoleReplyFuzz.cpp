@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(kind == UNIT_UNKNOWN || kind == UNIT_DISPLAY || kind == UNIT_REMOTE);
     FUZZ_CHECK((kind == UNIT_DISPLAY) == (reply.find("ne") != std::string::npos));
 
-    const UnitIdentity id = parseIdentity(reply);
+    const GetuidReply id = parseIdentity(reply);
     const std::size_t sn = reply.find("SN=");
     FUZZ_CHECK(id.serial.size() <= 9);
     FUZZ_CHECK(sn != std::string::npos || id.serial.empty());
