@@ -1,9 +1,13 @@
 // Timed character I/O over a non-blocking CommPort.
 #include "comlink/CommLink.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "comlink/LineState.h"
+#include "comlink/PortCommon.h"
 #include "comlink/PortSettings.h"
 
 CommLink::CommLink(CommPort* port_, Clock* clock_)
@@ -40,7 +44,7 @@ int CommLink::readChar(int timeoutMs)
     if (ch >= 0)
         return ch;
     while (tickBefore(clock->tickMs(), end)) {
-        const int r = port->idle();
+        const int r = idleUntil(end);
         if (r < 0)
             return r;
         ch = port->readChar();
@@ -57,7 +61,7 @@ int CommLink::writeChar(int ch)
         return r;
     const std::uint32_t end = clock->tickMs() + static_cast<std::uint32_t>(charDelayMs);
     while (tickBefore(clock->tickMs(), end)) {
-        const int i = port->idle();
+        const int i = idleUntil(end);
         if (i < 0)
             return i;
     }
@@ -97,7 +101,7 @@ int CommLink::readString(char* buffer, unsigned maxChars, int terminator, int ti
         }
         if (count >= maxChars)
             break;
-        const int r = port->idle();
+        const int r = idleUntil(end);
         if (r < 0)
             return r;
     }
@@ -139,6 +143,25 @@ int CommLink::idle()
     return port->idle();
 }
 
+int CommLink::idle(int maxWaitMs)
+{
+    return port->idleFor(maxWaitMs);
+}
+
+int CommLink::idleUntil(std::uint32_t end)
+{
+    const auto left = static_cast<std::int32_t>(end - clock->tickMs());
+    return port->idleFor(left > 0 ? left : 0);
+}
+
+int CommLink::lineTimeMs(int bytes)
+{
+    int baud = 0, dataBits = 8, stopBits = 1;
+    char parity = 'N';
+    port->getLineSettings(baud, parity, dataBits, stopBits);
+    return ::lineTimeMs(bytes, baud, dataBits, parity, stopBits);
+}
+
 int CommLink::rxCount()
 {
     QueueStatus q;
@@ -162,11 +185,31 @@ int CommLink::wait(int ms)
 {
     const std::uint32_t end = clock->tickMs() + static_cast<std::uint32_t>(ms);
     while (tickBefore(clock->tickMs(), end)) {
-        const int r = port->idle();
-        if (r < 0)
+        const int r = idleUntil(end);
+        if (r < 0) {
+            restUntil(end, ms);
             return r;
+        }
     }
     return 0;
+}
+
+void CommLink::restUntil(std::uint32_t end, int ms)
+{
+    // A dead device fails at once and moves no clock: sleep for real in
+    // short steps. A port on a virtual clock moves it as it idles, even when
+    // failing, and then no real sleep is needed. The real time slept never
+    // exceeds the pause, whatever the link's clock does.
+    Clock& real = systemClock();
+    const std::uint32_t realEnd = real.tickMs() + static_cast<std::uint32_t>(std::max(ms, 0));
+    while (tickBefore(clock->tickMs(), end) && tickBefore(real.tickMs(), realEnd)) {
+        const std::uint32_t before = clock->tickMs();
+        idleUntil(end);
+        if (clock->tickMs() == before) {
+            const auto left = std::min<std::uint32_t>(end - before, realEnd - real.tickMs());
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::min<std::uint32_t>(left, 20)));
+        }
+    }
 }
 
 void CommLink::dump(const LineSink& sink)

@@ -18,8 +18,10 @@ enum LineTerminator : int {
 };
 
 // Every time-out is in milliseconds of the link's clock, measured from the
-// start of the call; every wait polls the port and calls its idle() between
-// polls. A link belongs to the thread that made it.
+// start of the call; every wait polls the port and, between polls, calls its
+// idleFor() with the time the call has left, so a port that can sleep until
+// input arrives does so and a waiting thread costs next to nothing. A link
+// belongs to the thread that made it.
 class CommLink {
 public:
     // Binds to `port` (not owned). Unless the port has an error, the link
@@ -49,13 +51,24 @@ public:
     int writeLine(const char* text, int terminator);
     // The count the port took; 0 when bytes is null.
     int write(const std::uint8_t* bytes, int len);
+    // The port's idle(): gives up the processor briefly.
     int idle();
+    // The port's idleFor(maxWaitMs): sleeps at most maxWaitMs, less when
+    // input arrives; for callers that time their own waits (a pause that
+    // checks a stop request). 0, or the port's negative code.
+    int idle(int maxWaitMs);
     int rxCount();
     int txCount();
     // The port's purge(0, count): 0 discards everything queued for input.
     int purgeInput(int count);
-    // Polls idle() until ms have passed; 0, or a failing idle()'s result.
+    // Waits until ms have passed, idling the port; 0, or the first failing
+    // idle's code. A pause always lasts its time: when the port fails (a
+    // device gone or never opened) the rest of it is slept, so a loop of
+    // pauses around a dead port does not spin.
     int wait(int ms);
+    // Milliseconds the line needs to carry bytes characters at the port's
+    // current rate and framing (at least 1 for a positive count).
+    int lineTimeMs(int bytes);
     // Writes the link, port and holder state as text lines to sink.
     void dump(const LineSink& sink);
 
@@ -72,5 +85,10 @@ public:
     PortSettings* settings = nullptr;   // owned; null likewise
 
 private:
+    // The port's idleFor() with the time left until end (0 when it passed).
+    int idleUntil(std::uint32_t end);
+    // The rest of a wait whose port failed, without spinning.
+    void restUntil(std::uint32_t end, int ms);
+
     Clock* clock;
 };

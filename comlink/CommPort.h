@@ -114,6 +114,11 @@ public:
     virtual int dumpSettings(const LineSink& sink);                           // 22
     virtual int reserved23();                                                 // 23
     virtual int reserved24();                                                 // 24
+    // Like idle(), but may sleep up to maxWaitMs (a waiting loop passes the
+    // time it has left) and returns early when input arrives. Never longer
+    // than maxWaitMs; 0, or the same negative code as idle(). This default
+    // is one idle(), for ports that only give up their time slice.
+    virtual int idleFor(int maxWaitMs) { (void)maxWaitMs; return idle(); }   // 25
 
     CommPort(const CommPort&) = delete;
     CommPort& operator=(const CommPort&) = delete;

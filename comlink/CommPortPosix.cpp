@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -163,14 +164,30 @@ int PosixCommPort::close()
 
 int PosixCommPort::idle()
 {
+    return idleFor(1);
+}
+
+int PosixCommPort::idleFor(int maxWaitMs)
+{
     if (fd < 0 || deviceLost)
         return lastError = COMM_DEVICE_FAULT;
-    // Input that idle() already reported and nobody has read since would
-    // make poll() return at once: then only sleep the millisecond, so a loop
-    // that waits without reading does not spin.
+    int waitMs = std::max(1, maxWaitMs);
+    if (idleCapMs > 0)
+        waitMs = std::min(waitMs, idleCapMs);
+    // poll() has no event for "output has left": sleep no longer than the
+    // queue takes to go out, so a loop waiting for the drain sees it in time.
+    if (const int queued = outputQueued(); queued > 0) {
+        int baud = 0, dataBits = 8, stopBits = 1;
+        char parity = 'N';
+        getLineSettings(baud, parity, dataBits, stopBits);
+        waitMs = std::min(waitMs, lineTimeMs(queued, baud, dataBits, parity, stopBits));
+    }
+    // Input that idle already reported and nobody has read since would make
+    // poll() return at once: then only sleep, so a loop that waits without
+    // reading (a pause) does not spin.
     const bool pending = inputUnread;
     pollfd p{fd, static_cast<short>(pending ? 0 : POLLIN), 0};
-    if (::poll(&p, 1, 1) <= 0)
+    if (::poll(&p, 1, waitMs) <= 0)
         return 0;
     if (p.revents & POLLNVAL) {
         deviceLost = true;
@@ -181,7 +198,7 @@ int PosixCommPort::idle()
         int waiting = 0;
         if (ioctl(fd, FIONREAD, &waiting) == 0 && waiting > 0) {
             if (pending)
-                ::poll(nullptr, 0, 1);
+                ::poll(nullptr, 0, waitMs);
             inputUnread = true;
             return 0;
         }

@@ -48,3 +48,13 @@ int drainInput(CommPort& port, int count)
     // count characters in a row and still no gap: the line keeps talking.
     return COMM_GENERAL_FAILURE;
 }
+
+int lineTimeMs(long bytes, int baud, int dataBits, char parity, int stopBits)
+{
+    if (bytes <= 0)
+        return 0;
+    const long long bits = 1 + dataBits + (parity == 'N' ? 0 : 1) + stopBits;
+    const long long rate = baud > 0 ? baud : 9600;
+    const long long ms = (static_cast<long long>(bytes) * bits * 1000 + rate - 1) / rate;
+    return ms < 1 ? 1 : ms > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(ms);
+}

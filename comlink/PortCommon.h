@@ -36,3 +36,9 @@ void packLineStatus(CommPort& port, PackedLineStatus out);
 // purge(0, count > 0): reads until nothing is waiting (0); -801 when count
 // reads in a row each returned a character (the line keeps talking).
 int drainInput(CommPort& port, int count);
+
+// Milliseconds the line needs to carry `bytes` characters at baud with the
+// framing given (a start bit, the data bits, a parity bit unless parity is
+// 'N', the stop bits), rounded up; 0 for no bytes, at least 1 otherwise. A
+// rate of 0 or less counts as 9600.
+int lineTimeMs(long bytes, int baud, int dataBits, char parity, int stopBits);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <thread>
 #include <vector>
@@ -16,7 +17,10 @@ double leadingDecimal(const std::string& text)
     // atof stops at the first character that cannot continue a number; the
     // copy makes the text NUL-terminated whatever it held.
     const std::string copy(text.c_str());
-    return std::atof(copy.c_str());
+    const double value = std::atof(copy.c_str());
+    // "nan", "inf" or an exponent beyond double's range is no version: the
+    // gates compare versions with < and >, which a NaN would pass.
+    return std::isfinite(value) ? value : 0.0;
 }
 
 bool parseVersion(const std::string& reply, double& version)
@@ -118,7 +122,9 @@ bool ConsoleSession::pauseUnscaled(int ms)
         const std::uint32_t now = link_.tickMs();
         if (!tickBefore(now, end))
             return true;
-        if (link_.idle() < 0) {
+        // Sleep until the pause ends, looking at the stop request at least
+        // every 100 ms.
+        if (link_.idle(static_cast<int>(std::min<std::uint32_t>(end - now, 100))) < 0) {
             // A failing port returns at once; sleep instead, so the pause
             // lasts its time without spinning, and look after the port.
             watchPort();

@@ -25,7 +25,8 @@ constexpr int kReplyTimeoutMs = 500;
 bool parseVersion(const std::string& reply, double& version);
 
 // The leading decimal number of text, as C's atof reads it: blanks skipped,
-// then the longest numeric prefix; 0 when there is none.
+// then the longest numeric prefix; 0 when there is none or when it is not a
+// finite number ("nan", "inf", "9e999").
 double leadingDecimal(const std::string& text);
 
 // The console operations of one worker on its link. Every pause is a fixed

@@ -38,3 +38,4 @@ int ForwardingPort::readChar() { return mirror(inner()->readChar()); }
 int ForwardingPort::read(std::uint8_t* bytes, unsigned len) { return mirror(inner()->read(bytes, len)); }
 int ForwardingPort::purge(int which, int count) { return mirror(inner()->purge(which, count)); }
 int ForwardingPort::dumpSettings(const LineSink& sink) { return mirror(inner()->dumpSettings(sink)); }
+int ForwardingPort::idleFor(int maxWaitMs) { return mirror(inner()->idleFor(maxWaitMs)); }

@@ -32,6 +32,7 @@ public:
     int read(std::uint8_t* bytes, unsigned len) override;
     int purge(int which, int count) override;
     int dumpSettings(const LineSink& sink) override;
+    int idleFor(int maxWaitMs) override;
 
 protected:
     virtual CommPort* inner() = 0;

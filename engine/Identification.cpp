@@ -9,27 +9,13 @@
 #include "comlink/PortSettings.h"
 #include "engine/ConsoleSession.h"
 #include "engine/ControlFile.h"
+#include "engine/IdentityReply.h"
 #include "engine/Workers.h"
 
 namespace {
 
 constexpr int kIdentifyRxQueue = 4096;
 constexpr int kIdentifyTxQueue = 2048;
-
-// The model markers of the "getuid" reply, in the order they are tried; a
-// later match overrides an earlier one.
-struct ModelMarker {
-    const char* plain;
-    const char* j;
-    int model;
-    const char* status;
-};
-constexpr ModelMarker kModels[] = {
-    {"Model=7410", "Model=J7410", 7410, "checking version... 7410 Model Found."},
-    {"Model=7355", "Model=J7355", 7355, "checking version... 7355 Model Found."},
-    {"Model=7350", "Model=J7350", 7350, "checking version... 7350 Model Found."},
-    {"Model=7300", "Model=J7300", 7300, "checking version... 7300 Model Found."},
-};
 
 bool holds(const std::string& text, const char* what)
 {
@@ -84,10 +70,8 @@ IdentifyOutcome identifyOnLink(Reporter& rep, CommLink& link, PortSettings& sett
         console.sendCommand("\n");
         reply = console.readReply(kReplyShort);
     }
-    if (holds(reply, "ne"))
-        state.unitKind = UNIT_DISPLAY;
-    else if (holds(reply, "fe"))
-        state.unitKind = UNIT_REMOTE;
+    if (const int kind = parseUnitKind(reply); kind != UNIT_UNKNOWN)
+        state.unitKind = kind;
     if (!console.pause(200))
         return IdentifyOutcome::Stopped;
     if (!holds(reply, ">>")) {
@@ -104,16 +88,14 @@ IdentifyOutcome identifyOnLink(Reporter& rep, CommLink& link, PortSettings& sett
 
     console.sendCommand("getuid\n");
     reply = console.readReply(kReplyShort);
-    const std::size_t sn = reply.find("SN=");
+    const GetuidReply identity = parseIdentity(reply);
     // Without "SN=" the serial number stays empty.
-    state.setSerialNumber(sn == std::string::npos ? std::string() : reply.substr(sn + 3, 9));
+    state.setSerialNumber(identity.serial);
     if (!console.pause(100))
         return IdentifyOutcome::Stopped;
-    for (const ModelMarker& m : kModels) {
-        if (holds(reply, m.plain) || holds(reply, m.j)) {
-            state.model = m.model;
-            rep.status(m.status);
-        }
+    if (identity.model != 0) {
+        state.model = identity.model;
+        rep.status(identity.modelStatus);
     }
 
     console.sendCommand("idn? k\n");

@@ -54,6 +54,13 @@ int ReopeningPort::idle()
     return watch(port->idle());
 }
 
+int ReopeningPort::idleFor(int maxWaitMs)
+{
+    if (lostFlag)
+        return COMM_DEVICE_FAULT;
+    return watch(port->idleFor(maxWaitMs));
+}
+
 int ReopeningPort::setFlowControl(int inKind, int outKind)
 {
     haveFlow = true;

@@ -27,6 +27,7 @@ public:
     bool recover();
 
     int idle() override;
+    int idleFor(int maxWaitMs) override;
     int setFlowControl(int inKind, int outKind) override;
     int signal(int id, int value) override;
     int setLineSettings(int baud, char parity, int dataBits, int stopBits) override;

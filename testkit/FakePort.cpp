@@ -25,6 +25,13 @@ bool FakePort::due(const TimedByte& b) const
 void FakePort::drainOutput()
 {
     const std::uint32_t now = clock.tickMs();
+    if (txMsPerByte != 0) {
+        // Whole bytes leave; the part of a byte under way keeps its time.
+        const std::uint32_t gone = (now - txSince) / txMsPerByte;
+        txPending = gone >= txPending ? 0 : txPending - gone;
+        txSince = txPending == 0 ? now : txSince + gone * txMsPerByte;
+        return;
+    }
     if (txBytesPerMs == 0) {
         txPending = 0;
     } else {
@@ -114,7 +121,7 @@ bool FakePort::take(std::uint8_t byte)
         return false;
     }
     drainOutput();
-    if (txBytesPerMs != 0)
+    if (txBytesPerMs != 0 || txMsPerByte != 0)
         ++txPending;
     --outputRoom;
     written.push_back(TimedByte{clock.tickMs(), byte});

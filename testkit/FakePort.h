@@ -78,6 +78,7 @@ public:
     std::uint64_t readCalls = 0;
     bool carrier = true;              // DCD in the line status
     unsigned txBytesPerMs = 0;        // output drain rate; 0 = leaves at once
+    unsigned txMsPerByte = 0;         // or, for slow lines, ms each byte takes to leave
     std::uint64_t idleCalls = 0;
     int baud = 9600;
     char parity = 'N';

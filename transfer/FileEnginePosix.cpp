@@ -59,9 +59,8 @@ public:
         } else {
             DIR* dir = ::opendir(directory.empty() ? "." : directory.c_str());
             if (dir) {
-                std::string fnPattern = escapePattern(pattern);
                 while (const dirent* d = ::readdir(dir)) {
-                    if (::fnmatch(fnPattern.c_str(), d->d_name, 0) != 0)
+                    if (!wildcardMatch(pattern, d->d_name))
                         continue;
                     DirectoryEntry e;
                     e.name = d->d_name;
@@ -101,6 +100,11 @@ std::unique_ptr<DirectorySearch> makeSearch()
 }
 
 } // namespace
+
+bool wildcardMatch(const std::string& pattern, const std::string& name)
+{
+    return ::fnmatch(escapePattern(pattern).c_str(), name.c_str(), 0) == 0;
+}
 
 std::unique_ptr<FileEngine> createFileEngine()
 {

@@ -3,6 +3,13 @@
 
 #include "transfer/FileWalk.h"
 
+#include <string>
+
+// True when name matches pattern, in which only '*' (any run of characters,
+// also none) and '?' (any one character) are special; every other character,
+// '[', ']' and '\\' too, matches itself. Both are read up to a NUL.
+bool wildcardMatch(const std::string& pattern, const std::string& name);
+
 // Paths use '/' as separator; file parts match with '*' and '?' only (other
 // fnmatch specials are taken literally). Directory listings are sorted by
 // name so that a wildcard picks the same file on every run.

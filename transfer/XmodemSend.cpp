@@ -1,6 +1,7 @@
 // XMODEM engine, sending side: start wait, blocks, acknowledgements, EOT.
 #include "transfer/XmodemTransfer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "comlink/CommLink.h"
@@ -177,20 +178,28 @@ bool XmodemTransfer::sendBlock()
 }
 
 // Waits until the port's output queue is empty. The queue drains by itself
-// without flow control; one that stays full for the block time-out means
-// the port is stuck, and the transfer ends rather than wait for ever.
+// without flow control, in the time the line needs to carry it; one that
+// stays full for that time and the block time-out more means the port is
+// stuck, and the transfer ends rather than wait for ever. The port sleeps
+// until the queue should be empty, waking at least every second to look at
+// the abort request.
 bool XmodemTransfer::waitOutputDrained()
 {
-    const std::uint32_t deadline = link->tickMs() + kBufferSendTimeoutMs;
+    const int queued = link->txCount();
+    if (queued <= 0)
+        return true;
+    const std::uint32_t deadline =
+        link->tickMs() + static_cast<std::uint32_t>(kBufferSendTimeoutMs + link->lineTimeMs(queued));
     while (link->txCount() > 0) {
         if (checkAbort())
             return false;
-        if (!tickBefore(link->tickMs(), deadline)) {
+        const auto left = static_cast<std::int32_t>(deadline - link->tickMs());
+        if (left <= 0) {
             message("Timeout error sending buffer");
             setResult(XFER_BUFFER_TIMEOUT);
             return false;
         }
-        int r = link->idle();
+        int r = link->idle(std::min<int>(left, kReadStepMs));
         if (r < 0) {
             setResult(r);
             return false;

@@ -27,7 +27,9 @@ enum XmodemByte : int {
 // Every wait takes its time from the link's clock. A call ends, successfully
 // or not, within bounded time unless the status hook keeps it going: the
 // longest silent waits are 10 s per start/ACK attempt (ten attempts), 5 or
-// 10 s per header (ten in a row), 60 s for the port to take a block.
+// 10 s per header (ten in a row), 60 s for the port to take a block, and
+// for a queued block to leave, 60 s more than the line needs to carry it
+// at the port's rate (a 1 KiB block takes 68 s at 150 baud).
 // After a failure the engine sends the cancel sequence, waits one second and
 // reads away what the peer still sends, so the line is quiet for the next
 // console command.

@@ -1,6 +1,9 @@
 // CommLink, PortSettings and LineState over a scripted port in virtual time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "testkit/FakePort.h"
 #include "comlink/CommLink.h"
 #include "comlink/LineState.h"
@@ -86,7 +89,9 @@ TEST_F(LinkTest, TimeoutsHoldAcrossTheWrapOfTheTickCounter)
     EXPECT_FALSE(tickBefore(2u, 0xFFFFFFFFu));
 }
 
-TEST_F(LinkTest, WaitingCallsEndWithAFailingIdleCode)
+// Reads end at once with the code; a pause still lasts its time, so a loop
+// of pauses around a dead device cannot spin.
+TEST_F(LinkTest, WaitingCallsEndWithAFailingIdleCodeButPausesLastTheirTime)
 {
     CommLink link(&port, &clock);
     port.idleResultAfter = 3;
@@ -94,10 +99,37 @@ TEST_F(LinkTest, WaitingCallsEndWithAFailingIdleCode)
     char buffer[16];
     EXPECT_EQ(link.readString(buffer, 10, -1, 60000), COMM_DEVICE_FAULT);
     EXPECT_EQ(link.readChar(60000), COMM_DEVICE_FAULT);
-    EXPECT_EQ(link.wait(60000), COMM_DEVICE_FAULT);
     link.charDelayMs = 5;
     EXPECT_EQ(link.writeChar('a'), COMM_DEVICE_FAULT);
     EXPECT_LT(clock.tickMs(), 1100u);
+    const std::uint32_t before = clock.tickMs();
+    EXPECT_EQ(link.wait(60000), COMM_DEVICE_FAULT);
+    EXPECT_EQ(clock.tickMs() - before, 60000u);
+}
+
+// A port that sleeps as long as it is allowed: every wait hands it the time
+// it has left, never more, so a sleeping port ends each call on time.
+TEST_F(LinkTest, WaitsHandThePortTheTimeTheyHaveLeft)
+{
+    struct SleepingPort : FakePort {
+        using FakePort::FakePort;
+        int idleFor(int maxWaitMs) override
+        {
+            asked.push_back(maxWaitMs);
+            clock.advance(static_cast<std::uint32_t>(std::min(maxWaitMs, 300)));
+            return 0;
+        }
+        std::vector<int> asked;
+    } sleeping{clock};
+    CommLink link(&sleeping, &clock);
+    const std::uint32_t start = clock.tickMs();
+    EXPECT_EQ(link.readChar(700), COMM_NO_CHARACTER);
+    EXPECT_EQ(sleeping.asked, (std::vector<int>{700, 400, 100}));
+    char buffer[8];
+    EXPECT_EQ(link.readString(buffer, 7, -1, 500), 0);
+    EXPECT_EQ(link.wait(250), 0);
+    EXPECT_EQ(clock.tickMs() - start, 1450u);
+    EXPECT_EQ(sleeping.asked.back(), 250);
 }
 
 TEST_F(LinkTest, WriteLineStopsAfterAShortTextOrAShortEnding)

@@ -4,7 +4,9 @@
 
 #include <time.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <thread>
 #include <vector>
 
@@ -200,12 +202,52 @@ TEST_F(PtyLinkTest, FarEndHangupEndsWaitingCallsWithACode)
 
     const auto later = std::chrono::steady_clock::now();
     EXPECT_EQ(link->readChar(3000), COMM_DEVICE_FAULT);
-    EXPECT_EQ(link->wait(3000), COMM_DEVICE_FAULT);
     EXPECT_EQ(link->readString(buffer, 10, '\n', 3000), COMM_DEVICE_FAULT);
     EXPECT_EQ(link->writeLine("reboot", TERM_LF), 0);
     EXPECT_EQ(port.lastError, COMM_OUTPUT_INCOMPLETE);
+    EXPECT_LT(elapsedMs(later), 500);
+
+    // A pause on the dead device still lasts its time, asleep.
+    const auto pause = std::chrono::steady_clock::now();
+    const double pauseCpu = threadCpuMs();
+    EXPECT_EQ(link->wait(300), COMM_DEVICE_FAULT);
+    EXPECT_GE(elapsedMs(pause), 299);
+    EXPECT_LT(threadCpuMs() - pauseCpu, 30.0);
+    const auto release = std::chrono::steady_clock::now();
     link.reset();  // restoring settings on a dead device must not hang
-    EXPECT_LT(elapsedMs(later), 1000);
+    EXPECT_LT(elapsedMs(release), 500);
+}
+
+// A silent wait sleeps through its whole time-out instead of waking every
+// millisecond, and still ends on time.
+TEST_F(PtyLinkTest, SilentReadCharSleepsForItsTimeoutAndEndsOnTime)
+{
+    CommLink link(&port);
+    const auto start = std::chrono::steady_clock::now();
+    const double cpuStart = threadCpuMs();
+    EXPECT_EQ(link.readChar(2000), COMM_NO_CHARACTER);
+    const long wall = elapsedMs(start);
+    EXPECT_GE(wall, 1999);
+    EXPECT_LE(wall, 2005);
+    EXPECT_LT(threadCpuMs() - cpuStart, 10.0);  // 0.5 % of the wait
+}
+
+TEST_F(PtyLinkTest, ByteArrivingDuringALongWaitIsReturnedAtOnce)
+{
+    CommLink link(&port);
+    std::atomic<std::int64_t> sentUs{0};
+    std::thread farEnd([&] {
+        std::this_thread::sleep_for(Millis(500));
+        sentUs = std::chrono::duration_cast<std::chrono::microseconds>(
+                     std::chrono::steady_clock::now().time_since_epoch()).count();
+        pty.send("A");
+    });
+    const int ch = link.readChar(2000);
+    const std::int64_t gotUs = std::chrono::duration_cast<std::chrono::microseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch()).count();
+    farEnd.join();
+    EXPECT_EQ(ch, 'A');
+    EXPECT_LT(gotUs - sentUs.load(), 5000);
 }
 
 } // namespace

@@ -35,6 +35,11 @@ TEST(ParseVersion, TakesSixCharactersAfterTheParenthesisOrAfterK)
     EXPECT_DOUBLE_EQ(versionOf("(K 2."), 2.0);
     EXPECT_DOUBLE_EQ(versionOf("(K"), 0.0);
     EXPECT_DOUBLE_EQ(versionOf("(  1.5)"), 1.5);
+    // Garbled replies that read as no finite number give 0, never NaN or
+    // infinity (found by fuzz_console_reply).
+    EXPECT_DOUBLE_EQ(versionOf("NANA(NANA"), 0.0);
+    EXPECT_DOUBLE_EQ(versionOf("(K inf>>"), 0.0);
+    EXPECT_DOUBLE_EQ(versionOf("(9e999)"), 0.0);
 }
 
 TEST(ControlVersion, OffsetDependsOnTheUnitsGeneration)
@@ -47,6 +52,8 @@ TEST(ControlVersion, OffsetDependsOnTheUnitsGeneration)
     EXPECT_DOUBLE_EQ(v, 2.122);
     EXPECT_FALSE(readControlVersion("no version here", 1.0, v));
     ASSERT_TRUE(readControlVersion("Rev", 3.0, v));
+    EXPECT_DOUBLE_EQ(v, 0.0);
+    ASSERT_TRUE(readControlVersion("Rev-nan", 1.0, v));
     EXPECT_DOUBLE_EQ(v, 0.0);
 }
 

@@ -17,6 +17,11 @@ UNITFLASH_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev lrzsz
                     libcli11-dev nlohmann-json3-dev libssl-dev ccache
                     qt6-base-dev xvfb xauth)
 
+# What scripts/fuzz needs besides:
+#   clang                          the compiler with -fsanitize=fuzzer
+#   libclang-rt-14-dev             libFuzzer and clang's sanitizer runtimes
+UNITFLASH_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+
 # ensure_packages PKG...: installs those of the packages that are missing,
 # quietly; does nothing (and needs no network) when all are present.
 ensure_packages() {
@@ -45,6 +50,11 @@ configure_build() {
     launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   fi
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
+}
+
+# configure DIR [cmake options...]: the same, under the name scripts/fuzz uses.
+configure() {
+  configure_build "$@"
 }
 
 # configure_and_build DIR [cmake options...]

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "sim/unit/MemoryFileEngine.h"
+#include "transfer/MemoryFileEngine.h"
 #include "sim/unit/Sha256.h"
 #include "sim/unit/UnitLinePort.h"
 #include "sim/unit/UnitTransferStatus.h"

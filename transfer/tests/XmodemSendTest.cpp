@@ -263,4 +263,16 @@ TEST_F(XmodemSendTest, OutputIsGivenTimeToLeaveBeforeTheAckIsAwaited)
     EXPECT_GE(elapsedMs(), 8192u / 6u);
 }
 
+TEST_F(XmodemSendTest, ASlowLineGetsTheTimeA1KBlockNeedsToLeave)
+{
+    // 150 baud, 8N1: a 1029-byte frame takes about 69 s on the line, longer
+    // than the 60 s the port may hold a block that does not move.
+    peer.baud = 150;
+    peer.txMsPerByte = 67;
+    ASSERT_EQ(send(patternBytes(1100), 1), 0);
+    EXPECT_EQ(frameSizes(), (Ints{1024, 128}));
+    EXPECT_GE(elapsedMs(), 1029u * 67u);
+    EXPECT_EQ(status.errorCount, 0);
+}
+
 } // namespace

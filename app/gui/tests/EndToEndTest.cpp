@@ -74,6 +74,11 @@ public:
         gate.pass();
         return ForwardingPort::idle();
     }
+    int idleFor(int maxWaitMs) override
+    {
+        gate.pass();
+        return ForwardingPort::idleFor(maxWaitMs);
+    }
 
 protected:
     CommPort* inner() override { return port.get(); }

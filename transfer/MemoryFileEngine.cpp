@@ -1,5 +1,5 @@
-// The in-memory file engine of the virtual unit.
-#include "sim/unit/MemoryFileEngine.h"
+// An in-memory file engine: the virtual unit's flash transfers and the fuzz targets.
+#include "transfer/MemoryFileEngine.h"
 
 #include <algorithm>
 #include <cstring>
