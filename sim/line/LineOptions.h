@@ -46,6 +46,10 @@ enum LineEndId : int { END_A = 0, END_B = 1 };
 // the line starts and again at every change.
 using SpeedHook = std::function<void(int end, int baud)>;
 
+// Called on the line's thread with each chunk the line reads from an end,
+// before any shaping: what that end's client wrote.
+using ReadHook = std::function<void(int end, const std::uint8_t* bytes, std::size_t count)>;
+
 struct LineOptions {
     DirectionOptions aToB;
     DirectionOptions bToA;
@@ -70,6 +74,7 @@ struct LineOptions {
     std::string linkA;
     std::string linkB;
     SpeedHook onSpeed;
+    ReadHook onRead;
 };
 
 // Applies one "key=value" setting to a direction. Keys: baud=N,

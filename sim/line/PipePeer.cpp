@@ -94,10 +94,12 @@ int PipePeer::start()
         else
             child.redirectToFile(ChildProcess::StdOut, options.stdoutPath);
     }
-    if (options.stderrPath.empty())
-        child.redirectToNull(ChildProcess::StdErr);
-    else
-        child.redirectToFile(ChildProcess::StdErr, options.stderrPath, true);
+    if (!options.keepStderr) {
+        if (options.stderrPath.empty())
+            child.redirectToNull(ChildProcess::StdErr);
+        else
+            child.redirectToFile(ChildProcess::StdErr, options.stderrPath, true);
+    }
     child.addEnvironment(options.env);
     child.searchPath(true);
     const bool ok = child.start(options.argv[0], options.argv, options.workDir);

@@ -24,6 +24,7 @@ public:
         std::string device;             // device the relay opens; empty: no relay
         int baud = 0;                   // speed set on the device; 0 leaves it
         std::string stderrPath;         // the program's standard error; empty: /dev/null
+        bool keepStderr = false;        // true: this process's standard error instead
         // Without a device: where standard output goes (empty: /dev/null);
         // standard input then reads /dev/null.
         std::string stdoutPath;

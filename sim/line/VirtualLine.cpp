@@ -191,6 +191,8 @@ bool VirtualLine::readEnd(int end, std::int64_t nowNs)
         }
         ssize_t n = ::read(ends[end].masterFd(), buf, endClosed[end] ? sizeof buf : std::min(room, sizeof buf));
         if (n > 0) {
+            if (options.onRead)
+                options.onRead(end, buf, static_cast<std::size_t>(n));
             refreshSpeed(end);
             shapers[end].push(buf, static_cast<std::size_t>(n), nowNs,
                               BaudWindow{unreadSinceBaud[end], speeds[end].load()});
