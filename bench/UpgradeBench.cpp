@@ -44,7 +44,7 @@
 #include "sim/unit/UnitState.h"
 #include "comlink/PortFactory.h"
 #include "engine/EngineEnv.h"
-#include "engine/ForwardingPort.h"
+#include "comlink/ForwardingPort.h"
 #include "engine/UpgradeState.h"
 #include "engine/Workers.h"
 #include "process/ChildProcess.h"

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "engine/EngineEnv.h"
-#include "engine/ForwardingPort.h"
+#include "comlink/ForwardingPort.h"
 
 // Opens the port through `opener` at construction (lastError tells how that
 // went). Every failure of the inner port marks it lost; recover() then

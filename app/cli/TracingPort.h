@@ -10,7 +10,7 @@
 
 #include "app/cli/TraceFormatter.h"
 #include "comlink/Clock.h"
-#include "engine/ForwardingPort.h"
+#include "comlink/ForwardingPort.h"
 
 // The trace file. Each record goes through a TraceFormatter, stamped with
 // the milliseconds since the log was opened; every finished line is

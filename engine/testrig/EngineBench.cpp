@@ -11,7 +11,7 @@
 #include "sim/unit/Transcript.h"
 #include "sim/unit/UnitLinePort.h"
 #include "comlink/CommLink.h"
-#include "engine/ForwardingPort.h"
+#include "comlink/ForwardingPort.h"
 #include "process/ChildProcess.h"
 
 using namespace testkit;

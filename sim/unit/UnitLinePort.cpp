@@ -16,47 +16,23 @@ UnitLinePort::UnitLinePort(CommPort& inner) : port(&inner)
 
 UnitLinePort::~UnitLinePort() = default;
 
+// Bytes held back by a purge are input already here: no waiting for them.
 int UnitLinePort::idle()
 {
-    return held.empty() ? port->idle() : 0;
+    return held.empty() ? ForwardingPort::idle() : 0;
 }
-int UnitLinePort::refreshModemStatus() { return port->refreshModemStatus(); }
-int UnitLinePort::configure() { return port->configure(); }
-int UnitLinePort::open() { return port->open(); }
-int UnitLinePort::close() { return port->close(); }
+
+int UnitLinePort::idleFor(int maxWaitMs)
+{
+    return held.empty() ? ForwardingPort::idleFor(maxWaitMs) : 0;
+}
 
 int UnitLinePort::queueStatus(QueueStatus& out, int mode)
 {
-    int r = port->queueStatus(out, mode);
+    int r = ForwardingPort::queueStatus(out, mode);
     out.rxCount += static_cast<int>(held.size());
     return r;
 }
-
-int UnitLinePort::setQueueSizes(int rxSize, int xoffLimit, int txSize)
-{
-    return port->setQueueSizes(rxSize, xoffLimit, txSize);
-}
-int UnitLinePort::setFlowControl(int inKind, int outKind) { return port->setFlowControl(inKind, outKind); }
-int UnitLinePort::getFlowControl(int& inKind, int& outKind) { return port->getFlowControl(inKind, outKind); }
-int UnitLinePort::breakControl(int value) { return port->breakControl(value); }
-int UnitLinePort::signal(int id, int value) { return port->signal(id, value); }
-
-int UnitLinePort::setLineSettings(int baud, char parity, int dataBits, int stopBits)
-{
-    return lastError = port->setLineSettings(baud, parity, dataBits, stopBits);
-}
-
-int UnitLinePort::getLineSettings(int& baud, char& parity, int& dataBits, int& stopBits)
-{
-    return port->getLineSettings(baud, parity, dataBits, stopBits);
-}
-
-int UnitLinePort::lineStatus(PackedLineStatus out) { return port->lineStatus(out); }
-int UnitLinePort::writeChar(int ch) { return port->writeChar(ch); }
-int UnitLinePort::writeString(const char* text) { return port->writeString(text); }
-int UnitLinePort::write(const std::uint8_t* bytes, unsigned len) { return port->write(bytes, len); }
-int UnitLinePort::sendPriorityChar(int ch) { return port->sendPriorityChar(ch); }
-int UnitLinePort::dumpSettings(const LineSink& sink) { return port->dumpSettings(sink); }
 
 namespace {
 
@@ -97,7 +73,7 @@ int UnitLinePort::readChar()
     for (;;) {
         int ch;
         if (held.empty()) {
-            ch = port->readChar();
+            ch = ForwardingPort::readChar();
             if (ch < 0)
                 return ch;
         } else {
@@ -117,7 +93,7 @@ int UnitLinePort::read(std::uint8_t* bytes, unsigned len)
         held.pop_front();
     }
     if (n < len) {
-        int more = port->read(bytes + n, len - n);
+        int more = ForwardingPort::read(bytes + n, len - n);
         if (more > 0)
             n += static_cast<unsigned>(more);
     }
@@ -133,10 +109,10 @@ int UnitLinePort::read(std::uint8_t* bytes, unsigned len)
 int UnitLinePort::purge(int which, int count)
 {
     if (which != 0)
-        return port->purge(which, count);
+        return ForwardingPort::purge(which, count);
     std::uint8_t chunk[256];
     int n;
-    while ((n = port->read(chunk, sizeof chunk)) > 0)
+    while ((n = ForwardingPort::read(chunk, sizeof chunk)) > 0)
         held.insert(held.end(), chunk, chunk + n);
     dropped += static_cast<int>(std::erase_if(held, [](std::uint8_t b) { return isLineEnd(b); }));
     return 0;

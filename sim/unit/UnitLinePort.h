@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "comlink/CommPort.h"
+#include "comlink/ForwardingPort.h"
 
 // Wraps the port of the unit's end of the line. The unit's loader runs the
 // same transfer engine as the host, and that engine empties its input
@@ -20,7 +20,7 @@
 // paced line when the purge runs; so from the start of a transfer the port
 // also drops CR and LF until the first other byte, which no XMODEM peer
 // starts with. Every other operation goes to the wrapped port. One thread.
-class UnitLinePort : public CommPort {
+class UnitLinePort : public ForwardingPort {
 public:
     explicit UnitLinePort(std::unique_ptr<CommPort> inner);
     // Wraps a port that stays owned by the caller and must outlive this one.
@@ -28,27 +28,11 @@ public:
     ~UnitLinePort() override;
 
     int idle() override;
-    int refreshModemStatus() override;
-    int configure() override;
-    int open() override;
-    int close() override;
+    int idleFor(int maxWaitMs) override;
     int queueStatus(QueueStatus& out, int mode) override;
-    int setQueueSizes(int rxSize, int xoffLimit, int txSize) override;
-    int setFlowControl(int inKind, int outKind) override;
-    int getFlowControl(int& inKind, int& outKind) override;
-    int breakControl(int value) override;
-    int signal(int id, int value) override;
-    int setLineSettings(int baud, char parity, int dataBits, int stopBits) override;
-    int getLineSettings(int& baud, char& parity, int& dataBits, int& stopBits) override;
-    int lineStatus(PackedLineStatus out) override;
-    int writeChar(int ch) override;
-    int writeString(const char* text) override;
-    int write(const std::uint8_t* bytes, unsigned len) override;
-    int sendPriorityChar(int ch) override;
     int readChar() override;
     int read(std::uint8_t* bytes, unsigned len) override;
     int purge(int which, int count) override;
-    int dumpSettings(const LineSink& sink) override;
 
     // From now on input drops CR and LF bytes until the first other byte
     // (which is kept and ends the dropping). Resets the dropped count.
@@ -59,6 +43,7 @@ public:
     int endDropping();
 
 private:
+    CommPort* inner() override { return port; }
     int filtered(int ch);
 
     bool dropping = false;

@@ -22,7 +22,7 @@
 #include "app/gui/Resources.h"
 #include "app/gui/UpgradeDlg.h"
 #include "app/gui/tests/GuiTestKit.h"
-#include "engine/ForwardingPort.h"
+#include "comlink/ForwardingPort.h"
 #include "transfer/TransferStatus.h"
 
 namespace {

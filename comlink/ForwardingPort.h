@@ -1,5 +1,6 @@
 // A serial port that passes every operation to another port: the base of
-// the port decorators (reopening after a lost device, tracing the line).
+// the port decorators (reopening after a lost device, tracing the line, the
+// virtual unit's line filter).
 #pragma once
 
 #include "comlink/CommPort.h"

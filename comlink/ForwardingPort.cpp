@@ -1,5 +1,5 @@
 // Pass-through of every port operation to the inner port.
-#include "engine/ForwardingPort.h"
+#include "comlink/ForwardingPort.h"
 
 int ForwardingPort::mirror(int r)
 {
