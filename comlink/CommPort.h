@@ -81,6 +81,8 @@ std::uint16_t* portUseCount(int portIndex);
 //
 // The virtual operations are declared in their fixed slot order. The bodies
 // here are never meant to run: each ends the process through libraryError().
+// The ports' own non-virtual operations (setEventChar and after) carry
+// numbers from 25 too, in a separate list: they are not slots of this table.
 class CommPort {
 public:
     CommPort();
