@@ -43,3 +43,22 @@ function(unitflash_folder_headers target scope)
   endif()
   target_include_directories(${target} ${scope} ${root})
 endfunction()
+
+# unitflash_link_cli11(TARGET)
+# Gives TARGET the header-only CLI11 (Debian's libcli11-dev). In a mingw
+# cross-build its package files are not found and adding the host's whole
+# /usr/include would let host headers shadow mingw's, so the build tree
+# gets a folder holding only a link to /usr/include/CLI.
+function(unitflash_link_cli11 target)
+  if(WIN32)
+    set(dir ${PROJECT_BINARY_DIR}/headers/cli11)
+    if(NOT EXISTS ${dir}/CLI)
+      file(MAKE_DIRECTORY ${dir})
+      file(CREATE_LINK /usr/include/CLI ${dir}/CLI SYMBOLIC)
+    endif()
+    target_include_directories(${target} SYSTEM PRIVATE ${dir})
+  else()
+    find_package(CLI11 REQUIRED)
+    target_link_libraries(${target} PRIVATE CLI11::CLI11)
+  endif()
+endfunction()
