@@ -2,11 +2,14 @@
 // virtual line paced at 57600 baud; wall time, payload rate, efficiency
 // against the wire limit and sender processor time. Ours runs twice: as it
 // is, and with the earlier design's idle that woke every millisecond.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -149,25 +152,66 @@ void print(const char* who, std::size_t size, const char* blocks, const Figures&
     std::fflush(stdout);
 }
 
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const std::size_t m = v.size() / 2;
+    return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
+}
+
 } // namespace
 
-int main()
+// xfer_bench [RUNS]: each case RUNS times (default 1), the three senders
+// one after the other in every round, so that each round pairs them on the
+// same machine state; with more than one round the medians follow, with
+// the median of the paired CPU ratios against sx.
+int main(int argc, char** argv)
 {
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
     testkit::ScratchDir scratch("xfer-bench");
     const std::string dir = scratch.path().string();
-    std::printf("virtual line paced at %d baud: wire limit %d bytes/s\n", kBaud, kBaud / 10);
+    std::printf("virtual line paced at %d baud: wire limit %d bytes/s; %d round(s)\n", kBaud, kBaud / 10, runs);
     struct Case {
         std::size_t size;
         bool oneK;
     };
-    const auto oursNew = [](VirtualLine& line, const std::string& d, bool oneK) { return oursToRx(line, d, oneK, 0); };
-    const auto oursOld = [](VirtualLine& line, const std::string& d, bool oneK) { return oursToRx(line, d, oneK, 1); };
+    struct Sender {
+        const char* name;
+        std::function<Figures(VirtualLine&, const std::string&, bool)> run;
+    };
+    const Sender senders[] = {
+        {"ours", [](VirtualLine& line, const std::string& d, bool oneK) { return oursToRx(line, d, oneK, 0); }},
+        {"ours-old", [](VirtualLine& line, const std::string& d, bool oneK) { return oursToRx(line, d, oneK, 1); }},
+        {"sx", sxToRx},
+    };
     for (Case c : {Case{262144, true}, Case{262144, false}}) {
         testkit::writeBytes(scratch.file("in.bin"), testkit::patternBytes(c.size));
         const char* blocks = c.oneK ? "1K" : "128";
-        print("ours", c.size, blocks, onPacedLine(dir, c.oneK, oursNew));
-        print("ours-old", c.size, blocks, onPacedLine(dir, c.oneK, oursOld));
-        print("sx", c.size, blocks, onPacedLine(dir, c.oneK, sxToRx));
+        std::vector<double> seconds[3], cpu[3], ratio[2];
+        for (int r = 0; r < runs; ++r) {
+            Figures f[3];
+            for (int i = 0; i < 3; ++i) {
+                f[i] = onPacedLine(dir, c.oneK, senders[i].run);
+                print(senders[i].name, c.size, blocks, f[i]);
+                seconds[i].push_back(f[i].seconds);
+                cpu[i].push_back(f[i].cpuSeconds);
+            }
+            for (int i = 0; i < 2; ++i)
+                if (f[2].cpuSeconds > 0)
+                    ratio[i].push_back(f[i].cpuSeconds / f[2].cpuSeconds);
+        }
+        if (runs < 2)
+            continue;
+        for (int i = 0; i < 3; ++i) {
+            std::printf("median %-9s %4s blocks: %7.2f s  CPU %.4f s", senders[i].name, blocks,
+                        median(seconds[i]), median(cpu[i]));
+            if (i < 2)
+                std::printf("  CPU / sx's in the same round: median %.2f", median(ratio[i]));
+            std::printf("\n");
+        }
+        std::fflush(stdout);
     }
     return 0;
 }

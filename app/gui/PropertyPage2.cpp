@@ -47,8 +47,13 @@ void CMyPropertyPage2::setActive()
     // freshly plugged adapter shows.
     QStringList lines{tr("Device of each port:")};
     for (int i = 0; i < kPorts; ++i) {
-        const std::string path = portDevicePath(i);
-        lines << tr("Comm %1 \u2192 %2").arg(i + 1).arg(path.empty() ? tr("not present") : QString::fromStdString(path));
+        // On Windows every name has a device path; whether the port exists
+        // is asked of the system without opening it.
+        const QString path = QString::fromStdString(portDevicePath(i));
+        QString where = path.isEmpty() ? tr("not present") : path;
+        if (!path.isEmpty() && !portPresent(i))
+            where = tr("%1, not present").arg(path);
+        lines << tr("Comm %1 \u2192 %2").arg(i + 1).arg(where);
     }
     devices->setText(lines.join(QLatin1Char('\n')));
     if (CMyPropertySheet* s = sheet())
