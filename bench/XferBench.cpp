@@ -1,7 +1,8 @@
 // xfer_bench: our XMODEM sender and lrzsz's sx, each sending to rx over the
 // virtual line paced at 57600 baud; wall time, payload rate, efficiency
 // against the wire limit and sender processor time. Ours runs twice: as it
-// is, and with the earlier design's idle that woke every millisecond.
+// is, and with the earlier design's idle that woke every millisecond. Then
+// our receiver and rx, each receiving 1K blocks from sx.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -61,9 +62,9 @@ void waitForSender(const VirtualLine& line)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
 }
 
-PipePeer::Options rxOn(const VirtualLine& line, const std::string& dir)
+PipePeer::Options rxOn(const VirtualLine& line, const std::string& dir, int end = END_A)
 {
-    return PipePeer::relayed({"rx", "-X", "-c", "out.bin"}, line.path(END_A), kBaud, dir, dir + "/rx.log");
+    return PipePeer::relayed({"rx", "-X", "-c", "out.bin"}, line.path(end), kBaud, dir, dir + "/rx.log");
 }
 
 // Our engine on end B, in a thread of its own, to rx on end A.
@@ -124,6 +125,57 @@ Figures sxToRx(VirtualLine& line, const std::string& dir, bool oneK)
     f.seconds = testkit::nowSeconds() - t0;
     f.cpuSeconds = childCpuSeconds(sx.cpuTime());
     f.ok = sxStatus == 0 && rx.wait(kLimitMs) == 0;
+    return f;
+}
+
+// sx on end A sending 1K blocks to a receiver on end B.
+PipePeer::Options sxOn(const VirtualLine& line, const std::string& dir)
+{
+    return PipePeer::relayed({"sx", "-X", "-k", "in.bin"}, line.path(END_A), kBaud, dir, dir + "/sx.log");
+}
+
+// Our receiver on end B, on this thread, from sx.
+Figures oursFromSx(VirtualLine& line, const std::string& dir, bool)
+{
+    Figures f;
+    PipePeer sx(sxOn(line, dir));
+    if (sx.start() != 0)
+        return f;
+    const std::string file = dir + "/out.bin";
+    int result = -1;
+    const double t0 = testkit::nowSeconds();
+    const double cpu0 = threadCpuSeconds();
+    {
+        PosixCommPort port(line.path(END_B), 16384, 16384);
+        CommLink link(&port);
+        PortSettings settings(&link);
+        settings.setBaudRate(kBaud);
+        TransferStatus status;
+        XmodemTransfer transfer(&link, &status);
+        result = transfer.receiveFile(file.c_str());
+        f.seconds = testkit::nowSeconds() - t0;
+        settings.restore();
+    }
+    f.cpuSeconds = threadCpuSeconds() - cpu0;
+    f.ok = result == 0 && sx.wait(kLimitMs) == 0;
+    return f;
+}
+
+// rx on end B from sx.
+Figures rxFromSx(VirtualLine& line, const std::string& dir, bool)
+{
+    Figures f;
+    PipePeer sx(sxOn(line, dir));
+    if (sx.start() != 0)
+        return f;
+    PipePeer rx(rxOn(line, dir, END_B));
+    const double t0 = testkit::nowSeconds();
+    if (rx.start() != 0)
+        return f;
+    const int rxStatus = rx.wait(kLimitMs);
+    f.seconds = testkit::nowSeconds() - t0;
+    f.cpuSeconds = childCpuSeconds(rx.cpuTime());
+    f.ok = rxStatus == 0 && sx.wait(kLimitMs) == 0;
     return f;
 }
 
@@ -213,5 +265,25 @@ int main(int argc, char** argv)
         }
         std::fflush(stdout);
     }
+    // Receiving 1K blocks from sx: ours against rx, paired per round.
+    testkit::writeBytes(scratch.file("in.bin"), testkit::patternBytes(262144));
+    std::vector<double> rxSeconds[2], rxCpu[2], rxRatio;
+    const Sender receivers[] = {{"ours-rx", oursFromSx}, {"rx", rxFromSx}};
+    for (int r = 0; r < runs; ++r) {
+        Figures f[2];
+        for (int i = 0; i < 2; ++i) {
+            f[i] = onPacedLine(dir, true, receivers[i].run);
+            print(receivers[i].name, 262144, "1K", f[i]);
+            rxSeconds[i].push_back(f[i].seconds);
+            rxCpu[i].push_back(f[i].cpuSeconds);
+        }
+        if (f[1].cpuSeconds > 0)
+            rxRatio.push_back(f[0].cpuSeconds / f[1].cpuSeconds);
+    }
+    if (runs > 1)
+        for (int i = 0; i < 2; ++i)
+            std::printf("median %-9s receiving 1K: %7.2f s  CPU %.4f s%s\n", receivers[i].name,
+                        median(rxSeconds[i]), median(rxCpu[i]),
+                        i == 0 ? ("  CPU / rx's in the same round: median " + std::to_string(median(rxRatio))).c_str() : "");
     return 0;
 }

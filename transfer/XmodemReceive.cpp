@@ -2,6 +2,8 @@
 // refusals and the fall-back to the checksum.
 #include "transfer/XmodemTransfer.h"
 
+#include <algorithm>
+
 #include "comlink/CommLink.h"
 
 int XmodemTransfer::receiveFile(const char* name)
@@ -188,6 +190,7 @@ bool XmodemTransfer::readFrame()
     if (number != 255 - complement)
         return false;
     status->frameNumber = number;
+    awaitFrameBytes(status->blockSize + (crcMode ? 2 : 1));
     for (int i = 0; i < status->blockSize; ++i) {
         int ch = link->readChar(kDataByteMs);
         if (ch < 0)
@@ -206,6 +209,36 @@ bool XmodemTransfer::readFrame()
     }
     status->checkValue = value;
     return true;
+}
+
+// Lets the rest of a frame that is coming in reach the input queue before
+// it is read byte by byte: sleeps of the time the missing bytes need on the
+// wire (at most kFrameNapMs) instead of a wake-up for every byte. The last
+// few bytes are left to the reads, which wake as each arrives, so the
+// answer leaves as soon as the frame is complete. A sleep may end at once
+// on input that was already queued; the wait stops when a whole sleep, or
+// kFrameNapMs, brought nothing, and leaves a line that stalls to the reads'
+// own time-outs.
+void XmodemTransfer::awaitFrameBytes(int count)
+{
+    const int target = count - kFrameTailBytes;
+    int queued = link->rxCount();
+    std::uint32_t lastGrowth = link->tickMs();
+    while (queued < target) {
+        const std::uint32_t before = link->tickMs();
+        const int napMs = std::min(link->lineTimeMs(target - queued), kFrameNapMs);
+        if (link->idle(napMs) < 0)
+            return;
+        const int now = link->rxCount();
+        const std::uint32_t after = link->tickMs();
+        if (now > queued) {
+            queued = now;
+            lastGrowth = after;
+        } else if (after - before >= static_cast<std::uint32_t>(napMs) ||
+                   after - lastGrowth >= static_cast<std::uint32_t>(kFrameNapMs)) {
+            return;
+        }
+    }
 }
 
 // A frame that broke off: let the rest of it pass first, then ask again, so

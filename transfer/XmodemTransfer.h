@@ -63,6 +63,8 @@ public:
     static constexpr int kQuietLineMs = 1000;
     static constexpr int kSettleMs = 1000;
     static constexpr int kSettleReadMs = 55;
+    static constexpr int kFrameNapMs = 100;     // longest sleep while a frame arrives
+    static constexpr int kFrameTailBytes = 8;   // read as they come, not slept for
     // Longest a purge or drain reads a line that never falls quiet.
     static constexpr int kMaxDrainMs = 60000;
     static constexpr int kMaxErrors = 10;
@@ -98,6 +100,7 @@ protected:
     int getBlock();
     int waitHeader();
     bool readFrame();
+    void awaitFrameBytes(int count);
     void refuseBrokenFrame();
 
     // readWithin() results besides a character.
