@@ -281,9 +281,12 @@ int main(int argc, char** argv)
             rxRatio.push_back(f[0].cpuSeconds / f[1].cpuSeconds);
     }
     if (runs > 1)
-        for (int i = 0; i < 2; ++i)
-            std::printf("median %-9s receiving 1K: %7.2f s  CPU %.4f s%s\n", receivers[i].name,
-                        median(rxSeconds[i]), median(rxCpu[i]),
-                        i == 0 ? ("  CPU / rx's in the same round: median " + std::to_string(median(rxRatio))).c_str() : "");
+        for (int i = 0; i < 2; ++i) {
+            std::printf("median %-9s receiving 1K: %7.2f s  CPU %.4f s", receivers[i].name,
+                        median(rxSeconds[i]), median(rxCpu[i]));
+            if (i == 0)
+                std::printf("  CPU / rx's in the same round: median %.2f", median(rxRatio));
+            std::printf("\n");
+        }
     return 0;
 }
