@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 // File engine result codes (negative; 0 or a count is success).
 enum FileEngineResult : int {
@@ -60,6 +61,13 @@ public:
     // The path of the current file found by nextFile() ("" before the first).
     // Valid until the next call of start() or nextFile().
     virtual const char* nameBuffer() = 0;
+    // Makes folder the base of every relative name from now on: the entries
+    // of a walk's list are searched below it and the paths given to open()
+    // are opened below it, while nameBuffer() keeps the name as listed. The
+    // folder is data, never split, so it may hold blanks, ',' and ';'.
+    // Empty: the current directory. An engine without a file system keeps
+    // its names as given.
+    virtual void setBaseFolder(const std::string& folder) { (void)folder; }
 };
 
 // Makes the file engine of this platform (POSIX or Win32).

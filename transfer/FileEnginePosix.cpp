@@ -134,9 +134,10 @@ int PosixFileEngine::open(const char* path, const char* mode)
         flags |= O_CREAT;
     if (m.truncate)
         flags |= O_TRUNC;
+    const std::string full = resolve(path);
     int f;
     do {
-        f = ::open(path, flags | O_CLOEXEC | O_NOCTTY, 0666);
+        f = ::open(full.c_str(), flags | O_CLOEXEC | O_NOCTTY, 0666);
     } while (f < 0 && errno == EINTR);
     if (f < 0)
         return FILE_ENGINE_OPEN_FAILED;
@@ -182,7 +183,7 @@ int PosixFileEngine::size()
     // The path is used as found: lower-casing it would name another file on
     // a case-sensitive file system.
     struct stat st {};
-    int r = fd >= 0 ? ::fstat(fd, &st) : ::stat(name.c_str(), &st);
+    int r = fd >= 0 ? ::fstat(fd, &st) : ::stat(resolve(name).c_str(), &st);
     off_t bytes = r == 0 ? st.st_size : 0;
     sizeCache = static_cast<int>(std::min<off_t>(bytes, INT_MAX));
     return sizeCache;

@@ -87,7 +87,7 @@ int Win32FileEngine::open(const char* path, const char* mode)
     const OpenMode m = parseOpenMode(mode);
     DWORD access = (m.read ? GENERIC_READ : 0) | (m.write ? GENERIC_WRITE : 0);
     DWORD disposition = m.truncate ? CREATE_ALWAYS : m.create ? OPEN_ALWAYS : OPEN_EXISTING;
-    HANDLE h = CreateFileA(path, access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileA(resolve(path).c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return FILE_ENGINE_OPEN_FAILED;
     handle = h;
@@ -143,7 +143,7 @@ int Win32FileEngine::size()
             bytes = s.QuadPart;
     } else {
         WIN32_FILE_ATTRIBUTE_DATA data;
-        if (GetFileAttributesExA(name.c_str(), GetFileExInfoStandard, &data))
+        if (GetFileAttributesExA(resolve(name).c_str(), GetFileExInfoStandard, &data))
             bytes = (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     }
     sizeCache = static_cast<int>(bytes > INT_MAX ? INT_MAX : bytes);

@@ -2,6 +2,7 @@
 #include "transfer/FileWalk.h"
 
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
@@ -46,6 +47,11 @@ void FileWalk::start(const char* newList, int newRecurse)
     directory.clear();
     pattern.clear();
     state = NextEntry;
+}
+
+std::string FileWalk::searchDirectory() const
+{
+    return base.empty() ? directory : resolveAgainst(base, directory);
 }
 
 bool FileWalk::isSeparator(char c) const
@@ -96,7 +102,7 @@ bool FileWalk::nextFile(std::string& path)
         case NextFileInDir: {
             if (!current)
                 current = factory();
-            bool ok = current && (state == FirstFile ? current->first(directory, pattern, entry)
+            bool ok = current && (state == FirstFile ? current->first(searchDirectory(), pattern, entry)
                                                      : current->next(entry));
             // Directories, "." and ".." and special files are passed over in
             // the file search; a directory does not end it.
@@ -114,7 +120,7 @@ bool FileWalk::nextFile(std::string& path)
         }
         case FirstSubdir:
             if (recurse && depth < kMaxDepth && current)
-                state = current->first(directory, syntax.allPattern, entry) ? Enter : Up;
+                state = current->first(searchDirectory(), syntax.allPattern, entry) ? Enter : Up;
             else
                 state = Up;
             break;
@@ -172,6 +178,19 @@ int WalkingFileEngine::nextFile()
         return 0;
     name = path;
     return 1;
+}
+
+void WalkingFileEngine::setBaseFolder(const std::string& folder)
+{
+    baseFolder = folder;
+    walk.setBase(folder);
+}
+
+std::string resolveAgainst(const std::string& base, const std::string& path)
+{
+    if (base.empty())
+        return path;
+    return (std::filesystem::path(base) / std::filesystem::path(path)).string();
 }
 
 OpenMode parseOpenMode(const char* mode)

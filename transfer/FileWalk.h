@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "transfer/FileEngine.h"
 
@@ -51,6 +52,9 @@ public:
     void start(const char* list, int recurse);
     // True with the next file's path in `path`; false when the list is done.
     bool nextFile(std::string& path);
+    // Relative entries are searched below folder (empty: the current
+    // directory); the paths returned stay as the list names them.
+    void setBase(std::string folder) { base = std::move(folder); }
 
     static constexpr int kMaxDepth = 9;
     static constexpr std::size_t kMaxEntry = 255;
@@ -63,10 +67,12 @@ private:
 
     bool takeEntry();
     bool isSeparator(char c) const;
+    std::string searchDirectory() const;
     void closeAll();
 
     SearchFactory factory;
     PathSyntax syntax;
+    std::string base;
     std::string list;
     std::size_t cursor = 0;
     std::string directory;
@@ -89,6 +95,11 @@ struct OpenMode {
 };
 OpenMode parseOpenMode(const char* mode);
 
+// path as seen from the folder base: a relative path is joined to it, an
+// absolute one (or one on another drive) is kept; with an empty base, path
+// itself. An empty path gives base with a separator at its end.
+std::string resolveAgainst(const std::string& base, const std::string& path);
+
 // The part of a platform file engine that walks name lists: start(),
 // nextFile() and nameBuffer() over a FileWalk, with the size cache that
 // every new file clears.
@@ -97,6 +108,7 @@ public:
     int start(const char* list, int recurse) override;
     int nextFile() override;
     const char* nameBuffer() override { return name.c_str(); }
+    void setBaseFolder(const std::string& folder) override;
 
     int sizeCache = -1;  // size measured by size(); -1 when not yet measured
     int recurse = 0;
@@ -104,9 +116,13 @@ public:
 protected:
     WalkingFileEngine(FileWalk::SearchFactory factory, PathSyntax syntax);
     virtual bool isOpen() const = 0;
+    // A path given to open() or found by the walk, resolved against the
+    // base folder: what the platform calls take.
+    std::string resolve(const std::string& path) const { return resolveAgainst(baseFolder, path); }
 
     std::string name;    // path of the current file found by the walk
 
 private:
     FileWalk walk;
+    std::string baseFolder;
 };
