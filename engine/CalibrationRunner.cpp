@@ -96,18 +96,8 @@ bool installKernel(Run& r)
     if (!s.console.waitPromptIdn(2000))
         return false;
     XmodemTransfer transfer(&s.link, &s.status);
-    s.console.sendCommand("\n");
-    s.console.sendCommand("btx\n");
-    if (!s.console.pause(1000))
-        return false;
-    const long size = s.fileSize(kernel);
-    if (size < 0) {
-        s.state.raiseError();
-        return false;
-    }
-    s.state.currentFileSize = static_cast<int>(size);
-    s.sendFile(transfer, kernel);
-    if (!s.console.pause(3000))
+    const int result = s.upload(transfer, kernel);
+    if (result == kUploadNoFile || result == kTransferStopped || !s.console.pause(3000))
         return false;
     r.finish(r.k++);
     s.console.readReply(kReplyNormal);

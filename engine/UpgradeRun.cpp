@@ -10,6 +10,7 @@
 #include "engine/ReopeningPort.h"
 #include "engine/UpgradeSession.h"
 #include "engine/Workers.h"
+#include "transfer/FileEngine.h"
 #include "transfer/XmodemTransfer.h"
 
 namespace {
@@ -27,17 +28,8 @@ bool uploadMainFile(UpgradeSession& s, XmodemTransfer& transfer, const std::stri
 {
     ConsoleSession& c = s.console;
     c.readReply(kReplyDrain);
-    c.sendCommand("\n\nbtx\n");
-    if (!c.pause(1000))
-        return false;
-    const long size = s.fileSize(name);
-    if (size < 0) {
-        s.state.raiseError();
-        return false;
-    }
-    s.state.currentFileSize = static_cast<int>(size);
-    int result = s.sendFile(transfer, name);
-    if (!c.pause(1000))
+    int result = s.upload(transfer, name);
+    if (result == kUploadNoFile || !c.pause(1000))
         return false;
     c.readReply(kReplyNormal);
     if (!c.waitPromptIdn(2000))
@@ -47,11 +39,8 @@ bool uploadMainFile(UpgradeSession& s, XmodemTransfer& transfer, const std::stri
     while (result != 0) {
         if (!c.pause(3000))
             return false;
-        c.sendCommand("\n\nbtx\n");
-        if (!c.pause(1000))
-            return false;
-        result = s.sendFile(transfer, name);
-        if (s.stopped())
+        result = s.upload(transfer, name);
+        if (result == kUploadNoFile || s.stopped())
             return false;
     }
     c.readReply(kReplyNormal);
@@ -184,11 +173,13 @@ UpgradeOutcome runUpgrade(UpgradeState& state, const EngineEnv& env)
         PortSettings settings(&link);
         auto status = std::make_shared<EngineTransferStatus>(env);
         state.setTransferStatus(status);
+        std::unique_ptr<FileEngine> files = createFileEngine();
+        files->setBaseFolder(env.workDir);
         {
             XmodemTransfer transfer(&link, status.get());
             settings.setBaudRate(state.baudRate);
             ConsoleSession console(link, env, state, &port);
-            UpgradeSession session{state, env, link, console, *status};
+            UpgradeSession session{state, env, link, console, *status, *files};
             outcome = work(session, transfer);
         }
         settings.restore();

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "process/ChildProcess.h"
+#include "transfer/FileEngine.h"
 #include "transfer/FileTransfer.h"
 
 long UpgradeSession::fileSize(const std::string& name) const
@@ -29,14 +30,30 @@ int UpgradeSession::sendFile(FileTransfer& transfer, const std::string& name)
 {
     if (stopped())
         return kTransferStopped;
-    return transfer.sendFile(env.path(name).c_str());
+    transfer.setFileEngine(&files);
+    return transfer.sendFile(name.c_str());
 }
 
 int UpgradeSession::receiveFile(FileTransfer& transfer, const std::string& name)
 {
     if (stopped())
         return kTransferStopped;
-    return transfer.receiveFile(env.path(name).c_str());
+    transfer.setFileEngine(&files);
+    return transfer.receiveFile(name.c_str());
+}
+
+int UpgradeSession::upload(FileTransfer& transfer, const std::string& name)
+{
+    console.sendCommand("\n\nbtx\n");
+    if (!console.pause(1000))
+        return kTransferStopped;
+    const long size = fileSize(name);
+    if (size < 0) {
+        state.raiseError();
+        return kUploadNoFile;
+    }
+    state.currentFileSize = static_cast<int>(size);
+    return sendFile(transfer, name);
 }
 
 bool UpgradeSession::runTool(const std::string& baseName, const std::vector<std::string>& args)

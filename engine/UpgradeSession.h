@@ -13,6 +13,7 @@
 #include "transfer/TransferStatus.h"
 
 class CommLink;
+class FileEngine;
 class FileTransfer;
 
 // The transfer result of a transfer that a stop request cancelled.
@@ -29,6 +30,10 @@ private:
     const EngineEnv& env;
 };
 
+// The result of upload() when the file cannot be opened: the transfer's
+// own code for a name that matches no file.
+constexpr int kUploadNoFile = XFER_NO_FILE;
+
 // One upgrade's shared objects, made by the upgrade worker in its order.
 struct UpgradeSession {
     UpgradeState& state;
@@ -36,6 +41,9 @@ struct UpgradeSession {
     CommLink& link;
     ConsoleSession& console;
     TransferStatus& status;
+    // The files of every transfer, with the firmware-set folder as its base,
+    // so a folder with blanks in its path is never split as a name list.
+    FileEngine& files;
 
     bool stopped() const { return env.stopRequested(); }
 
@@ -45,10 +53,16 @@ struct UpgradeSession {
     // Shows name as the file being transferred and size as the progress
     // total.
     void showFile(const std::string& name, int size);
-    // One transfer of a firmware-set file over the link; the transfer's
-    // result (0 success), or kTransferStopped.
+    // One transfer of a firmware-set file (a name relative to the set) over
+    // the link; the transfer's result (0 success), or kTransferStopped.
     int sendFile(FileTransfer& transfer, const std::string& name);
     int receiveFile(FileTransfer& transfer, const std::string& name);
+    // One upload to the unit's loader: asks for it with "btx" (after two
+    // blank lines that bring its console to a fresh line), pauses 1 s, measures the file and shows its size as the progress
+    // total, and sends it. The transfer's result; kUploadNoFile (errorFlag
+    // raised, nothing sent) when the file cannot be opened; kTransferStopped
+    // when asked to stop.
+    int upload(FileTransfer& transfer, const std::string& name);
     // Runs one of the set's programs (by its base name: "Kcnv", "Lcnv",
     // "header") in the firmware-set folder with args (args[0] is the name
     // the program sees) and waits for it. The exit status is not looked at;

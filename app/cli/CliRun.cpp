@@ -81,22 +81,24 @@ PortOpener makeOpener(const std::string& portName, std::shared_ptr<TraceLog> tra
     };
 }
 
-// Makes DIR the working directory and checks that it holds a firmware set.
-bool enterFirmwareSet(Run& run)
+// Finds the firmware set (the folder asked for, else the current one) and
+// gives the engine its absolute path; the process's own working directory
+// stays as it is. False, with a message, when the folder has no set.
+bool locateFirmwareSet(Run& run)
 {
     std::error_code ec;
-    if (!run.request.workDir.empty()) {
-        std::filesystem::current_path(run.request.workDir, ec);
-        if (ec) {
-            run.complain("missing firmware set: cannot use \"" + run.request.workDir + "\": " + ec.message());
-            return false;
-        }
-    }
-    if (!std::filesystem::is_regular_file("control.upd", ec)) {
-        run.complain("missing firmware set: no control.upd in \"" + std::filesystem::current_path(ec).string()
-                     + "\"");
+    const std::string asked = run.request.workDir.empty() ? std::string(".") : run.request.workDir;
+    const std::filesystem::path folder = std::filesystem::absolute(asked, ec).lexically_normal();
+    if (ec || !std::filesystem::is_directory(folder, ec)) {
+        run.complain("missing firmware set: cannot use \"" + asked + "\": "
+                     + (ec ? ec.message() : std::string("no such folder")));
         return false;
     }
+    if (!std::filesystem::is_regular_file(folder / "control.upd", ec)) {
+        run.complain("missing firmware set: no control.upd in \"" + folder.string() + "\"");
+        return false;
+    }
+    run.env.workDir = folder.string();
     return true;
 }
 
@@ -292,18 +294,16 @@ int runCli(const CliRequest& request, CliConsole& console)
         }
         trace->note("unitflash-cli on " + run.portText + ", mode " + modeName(request.mode));
     }
-    std::error_code ec;
-    const std::filesystem::path traceTools =
-        request.traceFile.empty() ? std::filesystem::path()
-                                  : std::filesystem::absolute(request.traceFile + ".tools", ec);
-    if (!enterFirmwareSet(run))
+    if (!locateFirmwareSet(run))
         return CLI_EXIT_USAGE;
     // The converters' messages would scroll the redrawn progress away: they
     // go beside the trace, or into a log in the set; a plain log keeps them.
-    if (!traceTools.empty())
-        run.env.toolOutput = traceTools.string();
+    // Absolute, since the programs run in the set's folder.
+    std::error_code ec;
+    if (!request.traceFile.empty())
+        run.env.toolOutput = std::filesystem::absolute(request.traceFile + ".tools", ec).string();
     else if (console.inPlace)
-        run.env.toolOutput = (std::filesystem::current_path(ec) / "unitflash-tools.log").string();
+        run.env.toolOutput = (std::filesystem::path(run.env.workDir) / "unitflash-tools.log").string();
 
     // The engine opens "Comm portIndex+1"; the opener ignores the index and
     // opens the name given, so a device path works as well.

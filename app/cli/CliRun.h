@@ -33,8 +33,9 @@ struct CliConsole {
 std::string normalisePortName(const std::string& port);
 
 // Runs the whole upgrade of the unit on request.port and returns the exit
-// status (CliExit). Makes workDir the process's current directory first:
-// the engine reads the set's file names relative to it, so one process
-// serves one unit and one set. The trace path is taken as given before
-// that change. The calling thread waits, polling the workers every 100 ms.
+// status (CliExit). The engine gets workDir (or the current directory) as
+// an absolute folder and reads the set's files there; the process's working
+// directory is not changed, so relative paths of the request (the trace)
+// mean what they meant on the command line. The calling thread waits,
+// polling the workers every 100 ms.
 int runCli(const CliRequest& request, CliConsole& console);

@@ -20,7 +20,7 @@ namespace {
 // One unit on its own line with its own firmware set.
 struct Station {
     Station(const testkit::ScratchDir& dir, const std::string& name, const std::vector<std::string>& unitOptions)
-        : root(dir / name), set(root + "/set"), state(root + "/state")
+        : root(dir / name), set(root + "/Firmware 1.312"), state(root + "/state")
     {
         std::filesystem::create_directories(root);
         EXPECT_EQ(testkit::runProgram(FWSET_PATH, {"fwset", set}, root).exitStatus, 0);
