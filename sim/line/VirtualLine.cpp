@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -21,6 +20,8 @@ constexpr std::int64_t kSpeedPollNs = 20'000'000;
 constexpr std::int64_t kDrainLimitNs = 2'000'000'000;
 constexpr std::int64_t kLingerPollNs = 5'000'000;
 constexpr std::int64_t kBlindLingerNs = 500'000'000;
+// The wake pipe and the two ends.
+constexpr nfds_t kPollSetSize = 3;
 
 std::int64_t monotonicNs()
 {
@@ -30,116 +31,6 @@ std::int64_t monotonicNs()
 }
 
 } // namespace
-
-const char* lineEndReasonText(LineEndReason reason)
-{
-    switch (reason) {
-    case LineEndReason::Running: return "running";
-    case LineEndReason::Stopped: return "stopped";
-    case LineEndReason::EndClosed: return "an end was closed";
-    case LineEndReason::TimeLimit: return "time limit reached";
-    case LineEndReason::IdleLimit: return "idle limit reached";
-    case LineEndReason::Failed: return "system error";
-    }
-    return "unknown";
-}
-
-VirtualLine::VirtualLine(LineOptions opts)
-    : options(std::move(opts)), shapers{LineShaper(options.aToB), LineShaper(options.bToA)}
-{
-}
-
-VirtualLine::~VirtualLine()
-{
-    stop();
-    if (thread.joinable())
-        thread.join();
-    for (PtyEnd& end : ends)
-        end.close();
-    if (wakeRead >= 0)
-        ::close(wakeRead);
-    if (wakeWrite >= 0)
-        ::close(wakeWrite);
-}
-
-int VirtualLine::open()
-{
-    if (opened)
-        return 0;
-    int fds[2];
-    if (pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) {
-        lastErrno = errno;
-        return -errno;
-    }
-    wakeRead = fds[0];
-    wakeWrite = fds[1];
-    const std::string* links[2] = {&options.linkA, &options.linkB};
-    for (int e = 0; e < 2; ++e) {
-        int r = ends[e].open(options.holdOpen);
-        if (r == 0 && !links[e]->empty())
-            r = ends[e].makeLink(*links[e]);
-        if (r != 0) {
-            lastErrno = -r;
-            ends[0].close();
-            ends[1].close();
-            return r;
-        }
-    }
-    opened = true;
-    return 0;
-}
-
-int VirtualLine::start()
-{
-    if (int r = open(); r != 0)
-        return r;
-    if (thread.joinable() || reason.load() != LineEndReason::Running)
-        return -EALREADY;
-    try {
-        thread = std::thread([this] { loop(); });
-    } catch (const std::system_error& e) {
-        return -e.code().value();
-    }
-    return 0;
-}
-
-LineEndReason VirtualLine::run()
-{
-    if (open() != 0) {
-        reason = LineEndReason::Failed;
-        return reason;
-    }
-    return loop();
-}
-
-void VirtualLine::stop()
-{
-    stopRequested = true;
-    if (wakeWrite >= 0) {
-        char c = 1;
-        [[maybe_unused]] ssize_t n = ::write(wakeWrite, &c, 1);
-    }
-}
-
-LineEndReason VirtualLine::wait()
-{
-    if (thread.joinable())
-        thread.join();
-    return reason.load();
-}
-
-DirectionStats VirtualLine::stats(int direction) const
-{
-    std::lock_guard<std::mutex> lock(statsMutex);
-    return published[direction];
-}
-
-void VirtualLine::publishStats()
-{
-    std::lock_guard<std::mutex> lock(statsMutex);
-    published[0] = shapers[0].stats();
-    published[1] = shapers[1].stats();
-}
 
 void VirtualLine::refreshSpeed(int end)
 {
@@ -257,10 +148,8 @@ bool VirtualLine::flushOut(int direction)
 
 LineEndReason VirtualLine::loop()
 {
-    const std::int64_t startNs = monotonicNs();
-    std::int64_t lastByteNs = startNs;
-    std::int64_t endingSinceNs = -1;  // set once an end has been closed
-    LineEndReason result = LineEndReason::Running;
+    startNs = lastByteNs = monotonicNs();
+    endingSinceNs = -1;
     // Report both ends once at the start, then at every change.
     for (int e = 0; e < 2; ++e) {
         speeds[e] = ends[e].currentBaud();
@@ -269,9 +158,9 @@ LineEndReason VirtualLine::loop()
             options.onSpeed(e, speeds[e].load());
     }
 
+    LineEndReason result = LineEndReason::Running;
     while (result == LineEndReason::Running) {
-        std::int64_t now = monotonicNs();
-        bool ending = endingSinceNs >= 0;
+        const std::int64_t now = monotonicNs();
         for (int d = 0; d < 2; ++d) {
             deliver(d, now, false);
             flushOut(d);
@@ -282,114 +171,26 @@ LineEndReason VirtualLine::loop()
             result = LineEndReason::Stopped;
             break;
         }
-        if (ending) {
-            bool empty = true;
-            for (int d = 0; d < 2; ++d)
-                empty = empty && shapers[d].backlog() == 0 && outBuffers[d].empty();
-            // Closing a master throws away what its slave has not read:
-            // give the end that stayed a moment to read its last bytes.
-            // When the unread bytes cannot be seen, a fixed pause has to do.
-            for (int e = 0; e < 2 && empty; ++e) {
-                if (endClosed[e] || now - lastWriteNs[e] >= kBlindLingerNs)
-                    continue;
-                empty = ends[e].unreadInput() == 0;
-            }
-            if (empty || now - endingSinceNs > kDrainLimitNs) {
-                result = LineEndReason::EndClosed;
-                break;
-            }
+        if (endingSinceNs >= 0 && endingDone(now)) {
+            result = LineEndReason::EndClosed;
+            break;
         }
         std::int64_t deadline = -1;
-        auto wakeBy = [&deadline](std::int64_t t) {
-            if (t >= 0 && (deadline < 0 || t < deadline))
-                deadline = t;
-        };
-        if (options.timeLimitMs > 0) {
-            std::int64_t limit = startNs + options.timeLimitMs * 1'000'000LL;
-            if (now >= limit) {
-                result = LineEndReason::TimeLimit;
-                break;
-            }
-            wakeBy(limit);
-        }
-        if (options.idleLimitMs > 0 && !ending) {
-            std::int64_t limit = lastByteNs + options.idleLimitMs * 1'000'000LL;
-            if (now >= limit) {
-                result = LineEndReason::IdleLimit;
-                break;
-            }
-            wakeBy(limit);
-        }
-        wakeBy(shapers[0].nextDueNs());
-        wakeBy(shapers[1].nextDueNs());
-        if (ending)
-            wakeBy(std::min(endingSinceNs + kDrainLimitNs, now + kLingerPollNs));
-        // Termios changes make no event on the master: look before every
-        // poll, and wake now and then to look again.
-        wakeBy(now + kSpeedPollNs);
-
-        pollfd fds[3];
-        fds[0] = {wakeRead, POLLIN, 0};
-        for (int e = 0; e < 2; ++e) {
-            short events = 0;
-            // A closed end hangs up for good; polling it would spin.
-            if (!endClosed[e]) {
-                if (!ending && shapers[e].backlog() + outBuffers[e].size() < kMaxBacklog)
-                    events |= POLLIN;
-                if (!outBuffers[1 - e].empty())
-                    events |= POLLOUT;
-            }
-            fds[1 + e] = {endClosed[e] ? -1 : ends[e].masterFd(), events, 0};
-        }
+        result = nextDeadline(now, deadline);
+        if (result != LineEndReason::Running)
+            break;
+        pollfd fds[kPollSetSize];
+        buildPollSet(fds);
         sampleSpeedsBeforePoll();
         ++sleepCount;
-        timespec ts{};
-        timespec* timeout = nullptr;
-        if (deadline >= 0) {
-            std::int64_t wait = std::max<std::int64_t>(0, deadline - monotonicNs());
-            ts.tv_sec = static_cast<time_t>(wait / 1'000'000'000);
-            ts.tv_nsec = static_cast<long>(wait % 1'000'000'000);
-            timeout = &ts;
-        }
-        int n = ppoll(fds, 3, timeout, nullptr);
-        if (n < 0) {
+        if (pollUntil(fds, deadline) < 0) {
             if (errno == EINTR)
                 continue;
             lastErrno = errno;
             result = LineEndReason::Failed;
             break;
         }
-        if (fds[0].revents & POLLIN) {
-            char drain[64];
-            while (::read(wakeRead, drain, sizeof drain) > 0) {
-            }
-        }
-        now = monotonicNs();
-        for (int e = 0; e < 2 && result == LineEndReason::Running; ++e) {
-            short rev = fds[1 + e].revents;
-            if (endClosed[e] || !(rev & (POLLIN | POLLHUP | POLLERR)))
-                continue;
-            bool closed = ends[e].closedByClient(rev);
-            if (closed)
-                endClosed[e] = true;  // read what it wrote before it went
-            std::uint64_t before = shapers[e].stats().bytesIn;
-            if ((rev & POLLIN) || closed) {
-                if (!readEnd(e, now)) {
-                    result = LineEndReason::Failed;
-                    break;
-                }
-            }
-            if (shapers[e].stats().bytesIn != before)
-                lastByteNs = now;
-            if (closed) {
-                // Nothing more goes to the closed end.
-                outBuffers[1 - e].clear();
-                dueBytes.clear();
-                shapers[1 - e].takeAll(dueBytes);
-                if (endingSinceNs < 0)
-                    endingSinceNs = now;
-            }
-        }
+        result = handleEvents(fds);
     }
 
     publishStats();
@@ -397,4 +198,122 @@ LineEndReason VirtualLine::loop()
         end.close();
     reason = result;
     return result;
+}
+
+// An ending line ends once nothing is left on its wires and the end that
+// stayed has read what it was given, or after kDrainLimitNs in any case.
+bool VirtualLine::endingDone(std::int64_t now)
+{
+    bool empty = true;
+    for (int d = 0; d < 2; ++d)
+        empty = empty && shapers[d].backlog() == 0 && outBuffers[d].empty();
+    // Closing a master throws away what its slave has not read: give the
+    // end that stayed a moment to read its last bytes. When the unread
+    // bytes cannot be seen, a fixed pause has to do.
+    for (int e = 0; e < 2 && empty; ++e) {
+        if (endClosed[e] || now - lastWriteNs[e] >= kBlindLingerNs)
+            continue;
+        empty = ends[e].unreadInput() == 0;
+    }
+    return empty || now - endingSinceNs > kDrainLimitNs;
+}
+
+// The time the next poll must wake by (-1: only an event wakes it): the
+// limits, the bytes due on the wires, the linger of an ending line and the
+// next look at the speeds. TimeLimit or IdleLimit when a limit has passed.
+LineEndReason VirtualLine::nextDeadline(std::int64_t now, std::int64_t& deadline)
+{
+    const bool ending = endingSinceNs >= 0;
+    deadline = -1;
+    auto wakeBy = [&deadline](std::int64_t t) {
+        if (t >= 0 && (deadline < 0 || t < deadline))
+            deadline = t;
+    };
+    if (options.timeLimitMs > 0) {
+        std::int64_t limit = startNs + options.timeLimitMs * 1'000'000LL;
+        if (now >= limit)
+            return LineEndReason::TimeLimit;
+        wakeBy(limit);
+    }
+    if (options.idleLimitMs > 0 && !ending) {
+        std::int64_t limit = lastByteNs + options.idleLimitMs * 1'000'000LL;
+        if (now >= limit)
+            return LineEndReason::IdleLimit;
+        wakeBy(limit);
+    }
+    wakeBy(shapers[0].nextDueNs());
+    wakeBy(shapers[1].nextDueNs());
+    if (ending)
+        wakeBy(std::min(endingSinceNs + kDrainLimitNs, now + kLingerPollNs));
+    // Termios changes make no event on the master: look before every
+    // poll, and wake now and then to look again.
+    wakeBy(now + kSpeedPollNs);
+    return LineEndReason::Running;
+}
+
+// The wake pipe, then each end: read while its direction has room (and the
+// line is not ending), written while bytes wait for it. A closed end hangs
+// up for good; polling it would spin.
+void VirtualLine::buildPollSet(pollfd* fds) const
+{
+    const bool ending = endingSinceNs >= 0;
+    fds[0] = {wakeRead, POLLIN, 0};
+    for (int e = 0; e < 2; ++e) {
+        short events = 0;
+        if (!endClosed[e]) {
+            if (!ending && shapers[e].backlog() + outBuffers[e].size() < kMaxBacklog)
+                events |= POLLIN;
+            if (!outBuffers[1 - e].empty())
+                events |= POLLOUT;
+        }
+        fds[1 + e] = {endClosed[e] ? -1 : ends[e].masterFd(), events, 0};
+    }
+}
+
+// ppoll() until an event or the deadline (-1: no deadline); its result.
+int VirtualLine::pollUntil(pollfd* fds, std::int64_t deadline)
+{
+    timespec ts{};
+    timespec* timeout = nullptr;
+    if (deadline >= 0) {
+        std::int64_t wait = std::max<std::int64_t>(0, deadline - monotonicNs());
+        ts.tv_sec = static_cast<time_t>(wait / 1'000'000'000);
+        ts.tv_nsec = static_cast<long>(wait % 1'000'000'000);
+        timeout = &ts;
+    }
+    return ppoll(fds, kPollSetSize, timeout, nullptr);
+}
+
+// Empties the wake pipe and reads each end that has bytes or hung up; an
+// end its client closed starts the line's ending. Failed when a read failed.
+LineEndReason VirtualLine::handleEvents(const pollfd* fds)
+{
+    if (fds[0].revents & POLLIN) {
+        char drain[64];
+        while (::read(wakeRead, drain, sizeof drain) > 0) {
+        }
+    }
+    const std::int64_t now = monotonicNs();
+    for (int e = 0; e < 2; ++e) {
+        short rev = fds[1 + e].revents;
+        if (endClosed[e] || !(rev & (POLLIN | POLLHUP | POLLERR)))
+            continue;
+        bool closed = ends[e].closedByClient(rev);
+        if (closed)
+            endClosed[e] = true;  // read what it wrote before it went
+        std::uint64_t before = shapers[e].stats().bytesIn;
+        if (((rev & POLLIN) || closed) && !readEnd(e, now))
+            return LineEndReason::Failed;
+        if (shapers[e].stats().bytesIn != before)
+            lastByteNs = now;
+        if (closed) {
+            // Nothing more goes to the closed end.
+            outBuffers[1 - e].clear();
+            dueBytes.clear();
+            shapers[1 - e].takeAll(dueBytes);
+            if (endingSinceNs < 0)
+                endingSinceNs = now;
+        }
+    }
+    return LineEndReason::Running;
 }

@@ -13,6 +13,8 @@
 #include "sim/line/LineShaper.h"
 #include "sim/line/PtyEnd.h"
 
+struct pollfd;
+
 // Why a line ended.
 enum class LineEndReason {
     Running,    // not ended (or not started)
@@ -72,7 +74,13 @@ public:
     int error() const { return lastErrno.load(); }
 
 private:
+    // The pump, and the steps of each of its turns.
     LineEndReason loop();
+    bool endingDone(std::int64_t nowNs);
+    LineEndReason nextDeadline(std::int64_t nowNs, std::int64_t& deadlineNs);
+    void buildPollSet(pollfd* fds) const;
+    int pollUntil(pollfd* fds, std::int64_t deadlineNs);
+    LineEndReason handleEvents(const pollfd* fds);
     bool readEnd(int end, std::int64_t nowNs);
     void deliver(int direction, std::int64_t nowNs, bool all);
     bool flushOut(int direction);
@@ -95,6 +103,12 @@ private:
     std::array<int, 2> unreadSinceBaud{0, 0};
     std::array<bool, 2> readToEmpty{true, true};
     std::vector<WireByte> dueBytes;
+    // The pump's times on the monotonic clock: when it started, when a byte
+    // last came in, and since when it has been ending (-1: not ending; set
+    // once a client has closed its end).
+    std::int64_t startNs = 0;
+    std::int64_t lastByteNs = 0;
+    std::int64_t endingSinceNs = -1;
     int wakeRead = -1;
     int wakeWrite = -1;
     bool opened = false;

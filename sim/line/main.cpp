@@ -1,18 +1,13 @@
 // virtualline: joins two pseudo-terminals as the two ends of one serial line.
 #include <CLI/CLI.hpp>
 
-#include <cerrno>
-#include <chrono>
-#include <climits>
 #include <csignal>
-#include <cstring>
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "sim/line/PipePeer.h"
 #include "sim/line/VirtualLine.h"
+#include "sim/line/VirtualLineRun.h"
 
 namespace {
 
@@ -25,24 +20,20 @@ extern "C" void onSignal(int)
         activeLine->stop();
 }
 
-void printStats(const char* name, const DirectionStats& s)
+// The running line is what a signal stops; until there is one a signal
+// ends the program at once.
+void stopOnSignals(VirtualLine* line)
 {
-    std::fprintf(stderr,
-                 "%s: %llu in, %llu out, %llu dropped, %llu corrupted, %llu duplicated, "
-                 "%llu noisy, %llu lost to speed mismatch, %llu stalls\n",
-                 name, static_cast<unsigned long long>(s.bytesIn),
-                 static_cast<unsigned long long>(s.bytesOut),
-                 static_cast<unsigned long long>(s.dropped),
-                 static_cast<unsigned long long>(s.corrupted),
-                 static_cast<unsigned long long>(s.duplicated),
-                 static_cast<unsigned long long>(s.noised),
-                 static_cast<unsigned long long>(s.speedLost),
-                 static_cast<unsigned long long>(s.stalls));
+    activeLine = line;
+    if (line) {
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+    }
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// Reads the command line into request. -1 to go on; otherwise the exit
+// status (help, a usage error CLI11 has reported, or a faulty setting).
+int parseArgs(int argc, char** argv, VirtualLineRequest& request)
 {
     CLI::App app{"Joins two pseudo-terminals, A and B, as the two ends of one serial line.\n"
                  "Prints \"A <path>\" and \"B <path>\" on standard output, then runs until an end\n"
@@ -53,7 +44,7 @@ int main(int argc, char** argv)
                  "A PROGRAM after -- runs with its standard input and output on end B through\n"
                  "pipes, so that its own terminal handling (a flush as it exits) cannot throw\n"
                  "away the last bytes it wrote; the exit status is then the program's."};
-    LineOptions options;
+    LineOptions& options = request.options;
     int baud = 0;
     int latencyUs = 0;
     std::vector<std::string> ab, ba;
@@ -71,13 +62,10 @@ int main(int argc, char** argv)
     app.add_option("--idle-limit-ms", options.idleLimitMs, "End after this long without a byte");
     app.add_option("--link-a", options.linkA, "Make a symbolic link to end A here");
     app.add_option("--link-b", options.linkB, "Make a symbolic link to end B here");
-    std::string recordPath;
-    app.add_option("--record", recordPath,
+    app.add_option("--record", request.recordPath,
                    "Write each chunk read from an end to this file: seconds, end, count, bytes in hex");
-    std::vector<std::string> peerCommand;
-    app.add_option("program", peerCommand, "PROGRAM [ARGS...] to run on end B")->expected(-1);
-    bool verbose = false;
-    app.add_flag("-v,--verbose", verbose, "Report speed changes and counters on standard error");
+    app.add_option("program", request.peerCommand, "PROGRAM [ARGS...] to run on end B")->expected(-1);
+    app.add_flag("-v,--verbose", request.verbose, "Report speed changes and counters on standard error");
     CLI11_PARSE(app, argc, argv);
 
     for (DirectionOptions* dir : {&options.aToB, &options.bToA}) {
@@ -93,74 +81,15 @@ int main(int argc, char** argv)
             }
         }
     }
-    if (verbose)
-        options.onSpeed = [](int end, int rate) {
-            std::fprintf(stderr, "end %c: %d baud\n", end == END_A ? 'A' : 'B', rate);
-        };
+    return -1;
+}
 
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> record(nullptr, std::fclose);
-    if (!recordPath.empty()) {
-        record.reset(std::fopen(recordPath.c_str(), "w"));
-        if (!record) {
-            std::fprintf(stderr, "virtualline: cannot write %s: %s\n", recordPath.c_str(), std::strerror(errno));
-            return 1;
-        }
-        const auto started = std::chrono::steady_clock::now();
-        options.onRead = [file = record.get(), started](int end, const std::uint8_t* bytes, std::size_t count) {
-            const std::chrono::duration<double> at = std::chrono::steady_clock::now() - started;
-            std::fprintf(file, "%.6f %c %zu", at.count(), end == END_A ? 'A' : 'B', count);
-            // Long chunks keep their first and last 8 bytes.
-            for (std::size_t i = 0; i < count; ++i) {
-                if (count > 16 && i == 8) {
-                    std::fputs(" ..", file);
-                    i = count - 8;
-                }
-                std::fprintf(file, " %02x", bytes[i]);
-            }
-            std::fputc('\n', file);
-        };
-    }
+} // namespace
 
-    VirtualLine line(options);
-    if (int r = line.open(); r != 0) {
-        std::fprintf(stderr, "virtualline: cannot make the line: %s\n", std::strerror(-r));
-        return 1;
-    }
-    std::printf("A %s\nB %s\n", line.path(END_A).c_str(), line.path(END_B).c_str());
-    std::fflush(stdout);
-
-    activeLine = &line;
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
-    int peerStatus = 0;
-    LineEndReason reason;
-    if (peerCommand.empty()) {
-        reason = line.run();
-    } else {
-        if (int r = line.start(); r != 0) {
-            std::fprintf(stderr, "virtualline: cannot start the line: %s\n", std::strerror(-r));
-            return 1;
-        }
-        PipePeer::Options peerOptions = PipePeer::relayed(peerCommand, line.path(END_B), 0);
-        peerOptions.keepStderr = true;
-        PipePeer peer(peerOptions);
-        if (int r = peer.start(); r != 0) {
-            std::fprintf(stderr, "virtualline: cannot start %s: %s\n", peerCommand[0].c_str(), std::strerror(-r));
-            line.stop();
-            line.wait();
-            return 1;
-        }
-        peerStatus = peer.wait(options.timeLimitMs > 0 ? options.timeLimitMs : INT_MAX);
-        // Without --hold-open the line ends once the relay has closed end B.
-        reason = line.wait();
-    }
-    activeLine = nullptr;
-    if (verbose) {
-        printStats("A to B", line.stats(A_TO_B));
-        printStats("B to A", line.stats(B_TO_A));
-    }
-    std::fprintf(stderr, "virtualline: %s\n", lineEndReasonText(reason));
-    if (reason == LineEndReason::Failed)
-        return 1;
-    return peerCommand.empty() ? 0 : (peerStatus < 0 ? 124 : peerStatus);
+int main(int argc, char** argv)
+{
+    VirtualLineRequest request;
+    if (int status = parseArgs(argc, argv, request); status >= 0)
+        return status;
+    return runVirtualLine(request, stopOnSignals);
 }

@@ -14,3 +14,10 @@ void StartRequestClock::setFactor(int factor)
     baseAt = base.tickMs();
     speed = factor < 1 ? 1 : factor;
 }
+
+int StartRequestClock::baseSpanMs(int tickSpanMs) const
+{
+    if (tickSpanMs <= 0)
+        return tickSpanMs;
+    return tickSpanMs / speed + (tickSpanMs % speed != 0 ? 1 : 0);
+}

@@ -22,6 +22,11 @@ public:
     int factor() const { return speed; }
     // The base clock's ticks: real time whatever the factor.
     std::uint32_t baseMs() { return base.tickMs(); }
+    // How long, in the base clock's milliseconds, this clock takes to
+    // advance by tickSpanMs at the present factor, rounded up: the ticks
+    // move in steps of the factor, so a shorter wait would end before they
+    // had moved at all. 0 or less passes through unchanged.
+    int baseSpanMs(int tickSpanMs) const;
 
 private:
     Clock& base;

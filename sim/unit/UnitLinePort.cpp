@@ -1,6 +1,8 @@
 // Forwarding port with the unit's line-ending-only input purge.
 #include "sim/unit/UnitLinePort.h"
 
+#include "sim/unit/StartRequestClock.h"
+
 UnitLinePort::UnitLinePort(std::unique_ptr<CommPort> inner)
     : owned(std::move(inner)), port(owned.get())
 {
@@ -22,9 +24,18 @@ int UnitLinePort::idle()
     return held.empty() ? ForwardingPort::idle() : 0;
 }
 
+// The link's time-outs are in its own clock's milliseconds; the wrapped
+// port sleeps real ones.
 int UnitLinePort::idleFor(int maxWaitMs)
 {
-    return held.empty() ? ForwardingPort::idleFor(maxWaitMs) : 0;
+    if (!held.empty())
+        return 0;
+    return ForwardingPort::idleFor(linkClock ? linkClock->baseSpanMs(maxWaitMs) : maxWaitMs);
+}
+
+void UnitLinePort::idleOnClock(const StartRequestClock* clock)
+{
+    linkClock = clock;
 }
 
 int UnitLinePort::queueStatus(QueueStatus& out, int mode)

@@ -174,7 +174,12 @@ void VirtualUnit::receiveUpload(CommLink& link, UnitLinePort& line, StartRequest
         clock.setFactor(std::max(1, kHeaderWaitMs / interval));
         status.waitForFirstBlock(clock, clock.baseMs() + static_cast<std::uint32_t>(std::max(0, behaviour.uploadWaitMs)));
         line.dropLineEndsUntilData();
+        // The engine's waits are in the sped-up clock's milliseconds: the
+        // port must sleep only their real share, or a 5 s header wait would
+        // last 5 real seconds and the requests come at the engine's pace.
+        line.idleOnClock(&clock);
         result = transfer.receiveFile("upload");
+        line.idleOnClock(nullptr);
         clock.setFactor(1);
     }
     const int lineEnds = line.endDropping();
