@@ -78,7 +78,8 @@ public:
     // systemClock() until set. clock must outlive the port.
     void useClock(Clock& clock) { portClock = &clock; }
     // Caps every idle at ms (0, the default: no cap). Benchmarks set 1 to
-    // measure the earlier design, which woke every millisecond, beside this one.
+    // compare a port that wakes every millisecond with one that sleeps until
+    // input arrives.
     void capIdle(int ms) { idleCapMs = ms; }
 
     const std::string& devicePath() const { return path; }
