@@ -1,7 +1,7 @@
 // Figures of the serial link on a pseudo-terminal: processor time spent
 // waiting on a silent line, and the delay from a byte written at the far
 // end to CommLink::readChar returning it; for the port as it is and, beside
-// it, for the earlier design that woke every millisecond (capIdle(1)).
+// it, with its idle capped so that it wakes every millisecond (capIdle(1)).
 #include <time.h>
 
 #include <algorithm>
@@ -34,7 +34,7 @@ double nowUs()
         duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count()) / 1e3;
 }
 
-void silentWait(CommLink& link, const char* design)
+void silentWait(CommLink& link, const char* variant)
 {
     char buffer[401];
     const double wall0 = nowUs();
@@ -44,10 +44,10 @@ void silentWait(CommLink& link, const char* design)
     const double wall = (nowUs() - wall0) / 1e6;
     std::printf("%-14s silent 2 s readString: %d chars after %.3f s, CPU %.4f s = %.3f %% of one core"
                 " (goal < 0.2 %%)\n",
-                design, n, wall, cpu, 100.0 * cpu / wall);
+                variant, n, wall, cpu, 100.0 * cpu / wall);
 }
 
-void latency(CommLink& link, Pty& pty, int samples, const char* design)
+void latency(CommLink& link, Pty& pty, int samples, const char* variant)
 {
     std::atomic<int> ready{-1};
     std::atomic<double> sentAt{0};
@@ -82,7 +82,7 @@ void latency(CommLink& link, Pty& pty, int samples, const char* design)
         return;
     }
     std::printf("%-14s far-end byte to readChar: %zu samples, median %.1f us, p99 %.1f us, max %.1f us%s\n",
-                design, delays.size(), at(0.5), at(0.99), delays.back(), lost ? ", some lost" : "");
+                variant, delays.size(), at(0.5), at(0.99), delays.back(), lost ? ", some lost" : "");
 }
 
 } // namespace
@@ -95,11 +95,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "comlink_bench: no pseudo-terminal\n");
         return 1;
     }
-    struct Design {
+    struct IdleVariant {
         const char* name;
         int capMs;
     };
-    for (const Design d : {Design{"old (1 ms cap)", 1}, Design{"new", 0}}) {
+    for (const IdleVariant d : {IdleVariant{"old (1 ms cap)", 1}, IdleVariant{"new", 0}}) {
         PosixCommPort port(pty.path, 16384, 16384);
         if (port.lastError != 0) {
             std::fprintf(stderr, "comlink_bench: cannot open %s (%d)\n", pty.path.c_str(), port.lastError);

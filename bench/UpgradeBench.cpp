@@ -3,7 +3,7 @@
 //
 // How the time is accounted. The run is timed from the start of the
 // identification (which waits its open delay first) to the return of the
-// upgrade, on the real clock. Three parts of it are fixed by the design:
+// upgrade, on the real clock. Three parts of it no faster host can shorten:
 //   wire   the bytes the host wrote and read (and purged unread) through the
 //          port, at 10 bits a byte at the unit's rate. The two directions
 //          are added: console commands, transfer blocks and their answers

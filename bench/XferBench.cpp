@@ -1,8 +1,9 @@
 // xfer_bench: our XMODEM sender and lrzsz's sx, each sending to rx over the
 // virtual line paced at 57600 baud; wall time, payload rate, efficiency
 // against the wire limit and sender processor time. Ours runs twice: as it
-// is, and with the earlier design's idle that woke every millisecond. Then
-// our receiver and rx, each receiving 1K blocks from sx.
+// is, and with its port's idle capped at 1 ms (capIdle(1)) so that it wakes
+// every millisecond. Then our receiver and rx, each receiving 1K blocks from
+// sx.
 #include <algorithm>
 #include <atomic>
 #include <chrono>

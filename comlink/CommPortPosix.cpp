@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 #include "comlink/PortCommon.h"
 #include "comlink/PortNames.h"
@@ -258,20 +257,6 @@ int PosixCommPort::write(const std::uint8_t* bytes, unsigned len)
     if (written < len)
         lastError = COMM_OUTPUT_INCOMPLETE;
     return static_cast<int>(written);
-}
-
-int PosixCommPort::writeChar(int ch)
-{
-    const std::uint8_t byte = static_cast<std::uint8_t>(ch);
-    return write(&byte, 1) == 1 ? 0 : lastError;
-}
-
-int PosixCommPort::writeString(const char* text)
-{
-    if (!text)
-        return 0;
-    return write(reinterpret_cast<const std::uint8_t*>(text),
-                 static_cast<unsigned>(std::strlen(text)));
 }
 
 int PosixCommPort::sendPriorityChar(int ch)

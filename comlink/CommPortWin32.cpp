@@ -209,20 +209,6 @@ int Win32CommPort::write(const std::uint8_t* bytes, unsigned len)
     return static_cast<int>(written);
 }
 
-int Win32CommPort::writeChar(int ch)
-{
-    const std::uint8_t byte = static_cast<std::uint8_t>(ch);
-    return write(&byte, 1) == 1 ? 0 : lastError;
-}
-
-int Win32CommPort::writeString(const char* text)
-{
-    if (!text)
-        return 0;
-    return write(reinterpret_cast<const std::uint8_t*>(text),
-                 static_cast<unsigned>(std::strlen(text)));
-}
-
 int Win32CommPort::sendPriorityChar(int ch)
 {
     if (!TransmitCommChar(handle, static_cast<char>(ch)))

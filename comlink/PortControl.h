@@ -1,7 +1,9 @@
-// The portable half of the serial ports' control operations (break, signals, line status, flow control).
+// The portable half of the serial ports' operations: break, signals, line
+// status, flow control, and the character and string writes.
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "comlink/CommPort.h"
 #include "comlink/PortCommon.h"
@@ -32,12 +34,12 @@ struct FlowSupport {
 int planFlowControl(int inKind, int outKind, FlowSupport support, FlowPlan& plan, int& lastError);
 
 // Base of the two port classes: the state of break, the output lines and
-// flow control, and the logic of those operations that does not depend on
-// the platform. Port supplies, callable from here (PortControl<Port> is its
-// friend):
+// flow control, and the logic of those operations and of the character and
+// string writes that does not depend on the platform. Port supplies,
+// callable from here (PortControl<Port> is its friend):
 //   bool setBreakLine(bool on);                the device's break state; false on failure
 //   void setOutputLine(int id, bool on);       SIG_DTR or SIG_RTS: in its record and on the line
-//   int testModemLine(int mask);               1: DTR as set; 2: RTS as set; MODEM_* bits: the inputs now
+//   int readModemInput(int mask);              MODEM_* bits: 1 when one of them is on now, else 0
 //   int beginFlowChange();                     0, or the code when the port cannot take a change
 //   void writeFlowPlan(const FlowPlan& plan);  into its device record
 //   int applyFlowChange();                     the record to the device: 0 or a code
@@ -71,12 +73,12 @@ public:
             port().setOutputLine(id, on);
         }
         switch (id) {
-        case SIG_DTR: return port().testModemLine(1);
-        case SIG_RTS: return port().testModemLine(2);
-        case SIG_CTS: return port().testModemLine(MODEM_CTS_ON);
-        case SIG_DSR: return port().testModemLine(MODEM_DSR_ON);
-        case SIG_RI: return port().testModemLine(MODEM_RING_ON);
-        case SIG_DCD: return port().testModemLine(MODEM_RLSD_ON);
+        case SIG_DTR: return testModemLine(1);
+        case SIG_RTS: return testModemLine(2);
+        case SIG_CTS: return testModemLine(MODEM_CTS_ON);
+        case SIG_DSR: return testModemLine(MODEM_DSR_ON);
+        case SIG_RI: return testModemLine(MODEM_RING_ON);
+        case SIG_DCD: return testModemLine(MODEM_RLSD_ON);
         default: return querySignal(id, modemStatus, errorLatch);
         }
     }
@@ -115,6 +117,36 @@ public:
         inKind = inputFlow;
         outKind = outputFlow;
         return 0;
+    }
+
+    // One byte through write(): 0, or write()'s code (-805 when the driver
+    // did not take it).
+    int writeChar(int ch) override
+    {
+        const std::uint8_t byte = static_cast<std::uint8_t>(ch);
+        return write(&byte, 1) == 1 ? 0 : lastError;
+    }
+
+    // The text up to its terminating zero through write(): the count taken.
+    // A null text writes nothing (0).
+    int writeString(const char* text) override
+    {
+        if (!text)
+            return 0;
+        return write(reinterpret_cast<const std::uint8_t*>(text),
+                     static_cast<unsigned>(std::strlen(text)));
+    }
+
+    // 1: DTR as set; 2: RTS as set; other masks (MODEM_* bits): the modem
+    // inputs as the device reports them now, 1 when one of them is on. The
+    // output lines answer from what was last set: the device is not asked.
+    int testModemLine(int mask)                                               // 29
+    {
+        if (mask == 1)
+            return dtrOn;
+        if (mask == 2)
+            return rtsOn;
+        return port().readModemInput(mask);
     }
 
     int inputFlow = 0;                  // flow-control kinds last applied

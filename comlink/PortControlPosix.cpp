@@ -174,12 +174,8 @@ void PosixCommPort::setOutputLine(int id, bool on)
     }
 }
 
-int PosixCommPort::testModemLine(int mask)
+int PosixCommPort::readModemInput(int mask)
 {
-    if (mask == 1)
-        return dtrOn;
-    if (mask == 2)
-        return rtsOn;
     int bits = 0;
     if (fd < 0 || ioctl(fd, TIOCMGET, &bits) != 0)
         return 0;
@@ -196,7 +192,7 @@ int PosixCommPort::refreshModemStatus()
     readDeviceErrors();
     modemStatus = 0;
     for (const int bit : {MODEM_CTS_ON, MODEM_DSR_ON, MODEM_RING_ON, MODEM_RLSD_ON}) {
-        if (testModemLine(bit))
+        if (readModemInput(bit))
             modemStatus |= bit;
     }
     return 0;

@@ -67,12 +67,8 @@ void Win32CommPort::setOutputLine(int id, bool on)
     }
 }
 
-int Win32CommPort::testModemLine(int mask)
+int Win32CommPort::readModemInput(int mask)
 {
-    if (mask == 1)
-        return dtrOn;
-    if (mask == 2)
-        return rtsOn;
     DWORD status = 0;
     if (!GetCommModemStatus(handle, &status))
         return 0;

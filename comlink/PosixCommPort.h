@@ -51,8 +51,6 @@ public:
     // A rate without a termios speed constant is refused with -839.
     int setLineSettings(int baud, char parity, int dataBits, int stopBits) override;
     int getLineSettings(int& baud, char& parity, int& dataBits, int& stopBits) override;
-    int writeChar(int ch) override;
-    int writeString(const char* text) override;
     // Takes at most the room left in txQueueSize and what the driver accepts
     // without blocking; fewer than len sets lastError to -805.
     int write(const std::uint8_t* bytes, unsigned len) override;
@@ -72,8 +70,7 @@ public:
 
     // Kept only for the settings dump: termios has no event character.
     int setEventChar(int ch);                                                 // 25
-    // 1: DTR as set; 2: RTS as set; other masks: the modem inputs now.
-    int testModemLine(int mask);                                              // 29
+    // 29: testModemLine(mask), in PortControl.
     // The code for the last system error (errno) seen by this port.
     int lastSystemError();                                                    // 30
 
@@ -81,7 +78,8 @@ public:
     // systemClock() until set. clock must outlive the port.
     void useClock(Clock& clock) { portClock = &clock; }
     // Caps every idle at ms (0, the default: no cap). Benchmarks set 1 to
-    // measure the earlier design, which woke every millisecond, beside this one.
+    // compare a port that wakes every millisecond with one that sleeps until
+    // input arrives.
     void capIdle(int ms) { idleCapMs = ms; }
 
     const std::string& devicePath() const { return path; }
@@ -101,6 +99,8 @@ private:
     friend class PortControl<PosixCommPort>;
     bool setBreakLine(bool on);
     void setOutputLine(int id, bool on);
+    // A pseudo-terminal has no modem inputs: they read as 0.
+    int readModemInput(int mask);
     int beginFlowChange() { return 0; }
     void writeFlowPlan(const FlowPlan& plan);
     int applyFlowChange() { return applyControl(); }

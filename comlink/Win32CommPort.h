@@ -36,8 +36,6 @@ public:
     int setQueueSizes(int rxSize, int xoffLimit, int txSize) override;
     int setLineSettings(int baud, char parity, int dataBits, int stopBits) override;
     int getLineSettings(int& baud, char& parity, int& dataBits, int& stopBits) override;
-    int writeChar(int ch) override;
-    int writeString(const char* text) override;
     // A write the driver left pending counts as taken in full.
     int write(const std::uint8_t* bytes, unsigned len) override;
     int sendPriorityChar(int ch) override;
@@ -54,7 +52,7 @@ public:
     int setEventMask(unsigned mask);                                          // 27
     // Blocks in WaitCommEvent until an enabled event happens.
     int waitEvent(unsigned& mask);                                            // 28
-    int testModemLine(int mask);                                              // 29
+    // 29: testModemLine(mask), in PortControl.
     int lastSystemError();                                                    // 30
 
     DCB* dcb = nullptr;
@@ -74,6 +72,7 @@ private:
     friend class PortControl<Win32CommPort>;
     bool setBreakLine(bool on) { return (on ? SetCommBreak(handle) : ClearCommBreak(handle)) != 0; }
     void setOutputLine(int id, bool on);
+    int readModemInput(int mask);
     int beginFlowChange() { return dcb ? 0 : (lastError = COMM_GENERAL_FAILURE); }
     void writeFlowPlan(const FlowPlan& plan);
     int applyFlowChange() { return SetCommState(handle, dcb) ? 0 : lastSystemError(); }

@@ -5,6 +5,7 @@
 #include "engine/ControlFile.h"
 #include "engine/ResumeLog.h"
 #include "engine/UpgradeSession.h"
+#include "engine/VersionText.h"
 #include "transfer/XmodemTransfer.h"
 
 namespace {

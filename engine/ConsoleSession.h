@@ -1,5 +1,5 @@
 // The unit's boot console from the host's side: commands, replies, the two
-// prompt waits, fixed pauses and the version in a reply.
+// prompt waits and fixed pauses.
 #pragma once
 
 #include <string>
@@ -16,18 +16,6 @@ constexpr int kReplyShort = 200;
 constexpr int kReplyDrain = 100;
 // How long readReply waits for the reply.
 constexpr int kReplyTimeoutMs = 500;
-
-// Reads the version out of a console reply. When the reply holds "(", the
-// six characters after it (after "(K" and one more character when the reply
-// holds "(K" anywhere) are read as a leading decimal number into version
-// (text that is not a number reads as 0) and true is returned; without "("
-// version is left alone and false is returned.
-bool parseVersion(const std::string& reply, double& version);
-
-// The leading decimal number of text, as C's atof reads it: blanks skipped,
-// then the longest numeric prefix; 0 when there is none or when it is not a
-// finite number ("nan", "inf", "9e999").
-double leadingDecimal(const std::string& text);
 
 // The console operations of one worker on its link. Every pause is a fixed
 // wait scaled by the environment's pauseScale; every wait checks the stop

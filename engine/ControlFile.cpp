@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "engine/ConsoleSession.h"
 #include "engine/UpgradeState.h"
+#include "engine/VersionText.h"
 
 bool readControlText(const std::string& path, std::size_t limit, std::string& text)
 {
@@ -27,7 +27,7 @@ bool readControlVersion(const std::string& text, double unitVersion, double& ver
     if (r == std::string::npos)
         return false;
     const std::size_t start = r + (unitVersion >= 2.0 ? 12 : 3);
-    version = start < text.size() ? leadingDecimal(text.substr(start, 6)) : 0.0;
+    version = versionAt(text, start);
     return true;
 }
 

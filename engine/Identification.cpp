@@ -10,6 +10,7 @@
 #include "engine/ConsoleSession.h"
 #include "engine/ControlFile.h"
 #include "engine/IdentityReply.h"
+#include "engine/VersionText.h"
 #include "engine/Workers.h"
 
 namespace {

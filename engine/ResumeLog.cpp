@@ -5,7 +5,7 @@
 #include <span>
 
 #include "calimage/FileReplacer.h"
-#include "engine/ConsoleSession.h"
+#include "engine/VersionText.h"
 
 ResumeLog::ResumeLog(std::string path_) : path(std::move(path_)) {}
 
@@ -47,7 +47,7 @@ double ResumeLog::recordedVersion() const
 {
     if (bytes.size() < kHeaderSize)
         return 0;
-    return leadingDecimal(bytes.substr(11, 6));
+    return versionAt(bytes, 11);
 }
 
 std::string ResumeLog::record(int i) const

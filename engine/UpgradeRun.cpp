@@ -9,6 +9,7 @@
 #include "engine/ControlFile.h"
 #include "engine/ReopeningPort.h"
 #include "engine/UpgradeSession.h"
+#include "engine/VersionText.h"
 #include "engine/Workers.h"
 #include "transfer/FileEngine.h"
 #include "transfer/XmodemTransfer.h"

@@ -79,8 +79,7 @@ enum UpgradeMode : int {
 // The one record the front end owns and hands to each worker. Scalars are
 // atomics, so a poller never reads a torn value; texts, the step list and
 // the transfer status are behind a lock and read as copies or shared
-// handles. Fields in the order of the design; the front end resets the unit
-// fields only while no worker runs.
+// handles. The front end resets the unit fields only while no worker runs.
 class UpgradeState {
 public:
     UpgradeState();

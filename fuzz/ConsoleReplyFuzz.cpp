@@ -3,9 +3,9 @@
 // number and model of a "getuid" reply.
 #include <cmath>
 
-#include "engine/ConsoleSession.h"
 #include "engine/IdentityReply.h"
 #include "engine/UpgradeState.h"
+#include "engine/VersionText.h"
 #include "fuzz/FuzzInput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)

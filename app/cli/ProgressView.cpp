@@ -1,9 +1,7 @@
-// Progress text of unitflash-cli: snapshot, in-place frame and plain lines.
+// Progress text of unitflash-cli: in-place frame and plain lines.
 #include "app/cli/ProgressView.h"
 
 #include <algorithm>
-
-#include "transfer/TransferStatus.h"
 
 namespace {
 
@@ -34,23 +32,6 @@ std::string earlierNote(const StepListView& steps)
 }
 
 }  // namespace
-
-ProgressSnapshot takeProgressSnapshot(const UpgradeState& state, const std::string& staleStatus)
-{
-    ProgressSnapshot snap;
-    snap.steps = state.steps()->snapshot();
-    if (std::shared_ptr<TransferStatus> status = state.transferStatus()) {
-        snap.fileName = status->fileNameSnapshot();
-        snap.block = status->blockNumber.load();
-        snap.bytes = status->bytesDone.load();
-    }
-    snap.fileSize = state.currentFileSize.load();
-    snap.overallPercent = state.overallPercent.load();
-    const std::string status = state.statusText();
-    if (status != staleStatus)
-        snap.notice = status;
-    return snap;
-}
 
 std::string baseName(const std::string& path)
 {

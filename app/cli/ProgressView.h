@@ -1,5 +1,5 @@
-// The upgrade's progress as text: a snapshot of the shared record, the
-// frame redrawn in place on a terminal, and the plain lines for a log.
+// The upgrade's progress as text: the frame redrawn in place on a terminal
+// and the plain lines for a log, both drawn from a ProgressSnapshot.
 #pragma once
 
 #include <cstdint>
@@ -7,23 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/ProgressSnapshot.h"
 #include "engine/UpgradeState.h"
-
-// What the display shows, copied from the shared record at one moment.
-struct ProgressSnapshot {
-    StepListView steps;
-    std::string fileName;     // the transfer's file; "" (or "<None>") when none
-    int block = 0;            // the transfer's next block
-    unsigned bytes = 0;       // the transfer's bytes moved
-    int fileSize = 0;         // the size of the file being sent (0 or 1: unknown)
-    int overallPercent = 0;   // 0..100, the whole upgrade
-    std::string notice;       // a status worth showing (the port went away), or ""
-};
-
-// Copies the shared record. statusText shows as the notice only when it
-// differs from staleStatus (the text left over from identification). Any
-// thread; never blocks on the worker for long.
-ProgressSnapshot takeProgressSnapshot(const UpgradeState& state, const std::string& staleStatus);
 
 // The file name after the last '/' or '\'.
 std::string baseName(const std::string& path);

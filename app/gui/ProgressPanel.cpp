@@ -8,8 +8,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "engine/ProgressSnapshot.h"
 #include "engine/UpgradeState.h"
-#include "transfer/TransferStatus.h"
 
 namespace {
 
@@ -96,33 +96,37 @@ bool ProgressPanel::refresh(UpgradeState& state)
 {
     if (state.listReady == 0)
         return false;
-    const StepListView steps = state.steps()->snapshot();
-    if (state.listShown == 0) {
+    // A new list is marked shown before it is copied: one the worker
+    // publishes after the mark sets listShown to 0 again and is drawn on the
+    // next tick, one published before the mark is already in the copy.
+    const bool newList = state.listShown == 0;
+    if (newList)
         ++state.listShown;
+    const ProgressSnapshot snap = takeProgressSnapshot(state);
+    if (newList) {
         for (int i = 0; i < kRows; ++i) {
             setLight(i, res::Icon::Empty);
             names[i]->clear();
-            if (steps.slots[i].present != 0) {
-                names[i]->setText(displayName(QString::fromStdString(steps.slots[i].name)));
+            if (snap.steps.slots[i].present != 0) {
+                names[i]->setText(displayName(QString::fromStdString(snap.steps.slots[i].name)));
                 setLight(i, res::Icon::RedLight);
             }
         }
     }
 
-    const std::shared_ptr<TransferStatus> transfer = state.transferStatus();
-    const unsigned done = transfer ? transfer->bytesDone.load() : 0;
-    const int size = state.currentFileSize;
-    fileName->setText(displayName(transfer ? QString::fromStdString(transfer->fileNameSnapshot()) : QString()));
-    blocks->setText(QString::asprintf("%d", transfer ? transfer->blockNumber.load() : 0));
+    const unsigned done = snap.bytes;
+    const int size = snap.fileSize;
+    fileName->setText(displayName(QString::fromStdString(snap.fileName)));
+    blocks->setText(QString::asprintf("%d", snap.block));
     bytes->setText(QString::asprintf("%lu", static_cast<unsigned long>(done)));
     total->setText(QString::asprintf("%lu", static_cast<unsigned long>(static_cast<unsigned>(size))));
     const int filePercent = size > 0 ? static_cast<int>(static_cast<double>(done) / size * 100.0) : 0;
     fileBar->setValue(std::clamp(filePercent, 0, 100));
-    upgradeBar->setValue(std::clamp(state.overallPercent.load(), 0, 100));
+    upgradeBar->setValue(std::clamp(snap.overallPercent, 0, 100));
 
     // The lights walk down the list: done steps green, the first step after
     // a done one yellow; row 1 is yellow until its step is done.
-    const auto& s = steps.slots;
+    const auto& s = snap.steps.slots;
     setLight(0, s[0].present != 0 && s[0].done != 0 ? res::Icon::GreenLight : res::Icon::YellowLight);
     for (int i = 1; i < kRows; ++i) {
         if (s[i].done != 0)
@@ -131,7 +135,7 @@ bool ProgressPanel::refresh(UpgradeState& state)
             setLight(i, res::Icon::YellowLight);
     }
 
-    if (state.overallPercent == 100)
+    if (snap.overallPercent == 100)
         statusLine->setText(tr("Upgrade is Finished!"));
     else if (state.unitKind == UNIT_DISPLAY)
         statusLine->setText(tr("Updating %1 Display Handset..").arg(state.model.load()));

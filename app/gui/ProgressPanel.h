@@ -12,8 +12,8 @@ class QLabel;
 class QProgressBar;
 class UpgradeState;
 
-// GUI thread only. refresh() reads the state (atomics, and the step list
-// and transfer status as snapshots) and never writes it except listShown.
+// GUI thread only. refresh() reads the state through a ProgressSnapshot
+// (and the unit's kind and model) and never writes it except listShown.
 class ProgressPanel : public QWidget {
     Q_OBJECT
 public:

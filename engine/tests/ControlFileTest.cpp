@@ -7,10 +7,10 @@
 
 #include "testkit/ScratchDir.h"
 #include "testkit/Files.h"
-#include "engine/ConsoleSession.h"
 #include "engine/ControlFile.h"
 #include "engine/ResumeLog.h"
 #include "engine/UpgradeState.h"
+#include "engine/VersionText.h"
 
 using namespace testkit;
 

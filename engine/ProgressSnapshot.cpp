@@ -1,0 +1,23 @@
+// Copies the upgrade's progress out of the shared record for a display.
+#include "engine/ProgressSnapshot.h"
+
+#include <memory>
+
+#include "transfer/TransferStatus.h"
+
+ProgressSnapshot takeProgressSnapshot(const UpgradeState& state, const std::string& staleStatus)
+{
+    ProgressSnapshot snap;
+    snap.steps = state.steps()->snapshot();
+    if (std::shared_ptr<TransferStatus> status = state.transferStatus()) {
+        snap.fileName = status->fileNameSnapshot();
+        snap.block = status->blockNumber.load();
+        snap.bytes = status->bytesDone.load();
+    }
+    snap.fileSize = state.currentFileSize.load();
+    snap.overallPercent = state.overallPercent.load();
+    const std::string status = state.statusText();
+    if (status != staleStatus)
+        snap.notice = status;
+    return snap;
+}
