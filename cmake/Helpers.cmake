@@ -1,29 +1,60 @@
 # Small helpers shared by every folder's CMakeLists.txt.
 
-# unitflash_add_tests(NAME SOURCES... LIBS lib... [LABELS label...])
-# Builds one GoogleTest program from a folder's tests/ and registers each
-# test with CTest. Does nothing when tests are off. In a cross-build the
-# whole program is one CTest entry, run under CMAKE_CROSSCOMPILING_EMULATOR:
-# starting the emulator for every test case would cost more than the tests.
+# unitflash_add_tests(NAME [QTEST] [FOLDER_HEADERS] SOURCES... LIBS lib...
+#                     [PROGRAMS program...] [LABELS label...]
+#                     [PROPERTIES property value...])
+# Builds one test program from a folder's tests and registers it with
+# CTest; the only way tests are declared. Does nothing when tests are off.
+# The program runs the PROGRAMS (see unitflash_needs_programs); with
+# FOLDER_HEADERS it also includes the headers of the folder it is declared
+# in (those of no library it links). A GoogleTest program
+# registers each test case; in a cross-build it is one CTest entry, run
+# under CMAKE_CROSSCOMPILING_EMULATOR: starting the emulator for every test
+# case would cost more than the tests. QTEST: a QTest program with its own
+# main, one CTest entry. LABELS and PROPERTIES go to every entry.
 function(unitflash_add_tests name)
   if(NOT UNITFLASH_TESTS)
     return()
   endif()
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "QTEST;FOLDER_HEADERS" "" "SOURCES;LIBS;PROGRAMS;LABELS;PROPERTIES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
-  if(CMAKE_CROSSCOMPILING)
+  target_link_libraries(${name} PRIVATE ${T_LIBS})
+  if(NOT T_QTEST)
+    target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock)
+  endif()
+  if(T_FOLDER_HEADERS)
+    unitflash_folder_headers(${name} PRIVATE)
+  endif()
+  unitflash_needs_programs(${name} ${T_PROGRAMS})
+  set(props ${T_PROPERTIES})
+  if(T_LABELS)
+    list(APPEND props LABELS "${T_LABELS}")
+  endif()
+  if(CMAKE_CROSSCOMPILING OR T_QTEST)
     add_test(NAME ${name} COMMAND ${name})
-    if(T_LABELS)
-      set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+    if(props)
+      set_tests_properties(${name} PROPERTIES ${props})
     endif()
     return()
   endif()
-  set(props "")
-  if(T_LABELS)
-    set(props PROPERTIES LABELS "${T_LABELS}")
+  if(props)
+    set(props PROPERTIES ${props})
   endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30 ${props})
+endfunction()
+
+# unitflash_needs_programs(TARGET PROGRAM...)
+# TARGET runs programs the build makes: it is built after them, and each
+# one's path reaches its sources as the string macro <PROGRAM>_PATH, the
+# name in upper case with "-" as "_" (unitflash-cli: UNITFLASH_CLI_PATH).
+# A program may be defined in a folder added later.
+function(unitflash_needs_programs target)
+  foreach(program IN LISTS ARGN)
+    string(TOUPPER "${program}" macro)
+    string(REPLACE "-" "_" macro "${macro}")
+    target_compile_definitions(${target} PRIVATE "${macro}_PATH=\"$<TARGET_FILE:${program}>\"")
+    add_dependencies(${target} ${program})
+  endforeach()
 endfunction()
 
 # unitflash_folder_headers(TARGET PUBLIC|PRIVATE)

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <set>
 
-#include "engine/testrig/EngineBench.h"
+#include "sim/rig/EngineRig.h"
 #include "sim/unit/FactoryImages.h"
 #include "engine/ResumeLog.h"
 
@@ -22,7 +22,7 @@ TEST(Resume, PowerCutAtAnyCommandThenAFreshRunLeavesCorrectTables)
 {
     // The tables a clean run leaves, and how many commands it takes.
     UnitIdentity id;
-    EngineBench clean(id);
+    EngineRig clean(id);
     ASSERT_EQ(clean.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
     std::vector<std::uint8_t> expected;
     clean.unit.flash.read(0x90000, 13144, expected);
@@ -33,7 +33,7 @@ TEST(Resume, PowerCutAtAnyCommandThenAFreshRunLeavesCorrectTables)
 
     std::set<std::string> lastRecords;
     for (int cut = 4; cut < nonEmpty; cut += 2) {
-        EngineBench bench(id);
+        EngineRig bench(id);
         bench.behaviour.powerCutAfter = cut;
         ASSERT_NE(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done) << "cut " << cut;
         ResumeLog log(bench.set("logfile.LOG"));
@@ -72,7 +72,7 @@ TEST(Resume, PowerCutAtAnyCommandThenAFreshRunLeavesCorrectTables)
 TEST(Resume, ALogOfTheSameUnitSkipsFinishedStepsAndRestoresItsVersion)
 {
     UnitIdentity id;
-    EngineBench bench(id);
+    EngineRig bench(id);
     // The kernel is already in (the unit reports the new version) and the
     // restart done: only the version query, cables and calibration remain.
     bench.unit.identity.version = 1.312;

@@ -7,7 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/testrig/EngineBench.h"
+#include "sim/rig/EngineRig.h"
+#include "testkit/Files.h"
 #include "sim/unit/FactoryImages.h"
 #include "calimage/BigEndian.h"
 #include "engine/ResumeLog.h"
@@ -33,7 +34,7 @@ std::vector<std::string> significant(const std::vector<std::string>& commands)
 
 // What the set's own converters make of a calibration region: the image
 // the unit must hold after the carry-over (load header, then the tables).
-std::vector<std::uint8_t> convertIndependently(EngineBench& bench, const std::vector<std::uint8_t>& region,
+std::vector<std::uint8_t> convertIndependently(EngineRig& bench, const std::vector<std::uint8_t>& region,
                                                bool newFamily, const char* kind)
 {
     const std::string work = bench.dir / "check";
@@ -46,7 +47,7 @@ std::vector<std::uint8_t> convertIndependently(EngineBench& bench, const std::ve
         EXPECT_GE(runChildProgram("./Kcnv", {" "}, work, 30000), 0);
     }
     EXPECT_GE(runChildProgram("./Lcnv", {kind, kind}, work, 30000), 0);
-    return fileBytes(work + "/output2.bin");
+    return testkit::readBytes(work + "/output2.bin");
 }
 
 std::uint32_t loadAddress(const std::vector<std::uint8_t>& image)
@@ -72,7 +73,7 @@ TEST_P(CalibrationCrossing, ReinstallCarriesTablesCablesAndBackupOver)
     id.kind = c.kind;
     id.model = c.model;
     id.version = defaultUnitVersion(c.model);
-    EngineBench bench(id);
+    EngineRig bench(id);
     const std::vector<std::uint8_t> region = flashAt(bench.unit, c.region, c.regionSize);
     const std::vector<std::uint8_t> cables = makeCableDatabase(id.serial);
     const bool display = c.kind == UnitKind::Display;
@@ -89,7 +90,7 @@ TEST_P(CalibrationCrossing, ReinstallCarriesTablesCablesAndBackupOver)
     EXPECT_EQ(flashAt(bench.unit, loadAddress(expected), static_cast<std::uint32_t>(expected.size() - 32)),
               std::vector<std::uint8_t>(expected.begin() + 32, expected.end()));
 
-    const std::vector<std::uint8_t> backup = fileBytes(bench.set(id.serial + ".bin"));
+    const std::vector<std::uint8_t> backup = testkit::readBytes(bench.set(id.serial + ".bin"));
     ASSERT_EQ(backup.size(), 32u + c.regionSize);
     EXPECT_EQ(std::string(backup.begin(), backup.begin() + 8), "ESTFBINR");
     EXPECT_EQ(loadAddress(backup), c.region);
@@ -99,7 +100,7 @@ TEST_P(CalibrationCrossing, ReinstallCarriesTablesCablesAndBackupOver)
         const std::uint32_t cableAt = c.model == 7410 ? 0xC01CC : 0xB9AE4;
         EXPECT_EQ(flashAt(bench.unit, cableAt, 2400), cables);
     }
-    EXPECT_EQ(fileBytes(bench.set("logfile.LOG")).size(), 0u);
+    EXPECT_EQ(testkit::readBytes(bench.set("logfile.LOG")).size(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Units, CalibrationCrossing,
@@ -109,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(Units, CalibrationCrossing,
 TEST(UpgradeRun, ConsoleSequenceOfAReinstallThatCrossesTheCalibrationVersion)
 {
     UnitIdentity id;
-    EngineBench bench(id);
+    EngineRig bench(id);
     ASSERT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
     EXPECT_EQ(significant(bench.commands()),
               (std::vector<std::string>{"getuid", "btx", "boot", "xmodem B6220 960 G", "btx",
@@ -121,7 +122,7 @@ TEST(UpgradeRun, UpdateOnlyAboveTheCalibrationVersionSendsKernelAndFirmwareOnly)
 {
     UnitIdentity id;
     id.version = 1.312;
-    EngineBench bench(id);
+    EngineRig bench(id);
     const std::vector<std::uint8_t> before = flashAt(bench.unit, 0x70000, 0x40000);
     ASSERT_EQ(bench.identifyAndUpgrade(MODE_UPDATE_ONLY), UpgradeOutcome::Done);
     EXPECT_EQ(significant(bench.commands()),
@@ -132,7 +133,7 @@ TEST(UpgradeRun, UpdateOnlyAboveTheCalibrationVersionSendsKernelAndFirmwareOnly)
 TEST(UpgradeRun, DowngradePutsTheBackupBackBeforeTheOlderFirmware)
 {
     UnitIdentity id;
-    EngineBench bench(id);
+    EngineRig bench(id);
     const std::vector<std::uint8_t> region = flashAt(bench.unit, 0x70000, 0x40000);
     ASSERT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
     // The second image of a Display Handset comes with the set.
@@ -148,7 +149,7 @@ TEST(UpgradeRun, DowngradePutsTheBackupBackBeforeTheOlderFirmware)
 TEST(UpgradeRun, DowngradeWithoutItsSecondImageSendsNothing)
 {
     UnitIdentity id;
-    EngineBench bench(id);
+    EngineRig bench(id);
     std::ofstream(bench.set(id.serial + ".bin")) << "backup";
     ASSERT_EQ(bench.identifyAndUpgrade(MODE_DOWNGRADE), UpgradeOutcome::Failed);
     EXPECT_EQ(bench.state.errorFlag, 1);
@@ -159,8 +160,8 @@ TEST(UpgradeRun, MissingFirmwareFileEndsWithTheErrorFlagAndNoReport)
 {
     UnitIdentity id;
     id.version = 1.312;
-    EngineBench bench(id);
-    for (const auto& entry : std::filesystem::directory_iterator(bench.dir / "set"))
+    EngineRig bench(id);
+    for (const auto& entry : std::filesystem::directory_iterator(bench.setFolder()))
         if (entry.path().filename().string().starts_with("app_7355ne"))
             std::filesystem::remove(entry.path());
     EXPECT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Failed);
@@ -171,7 +172,7 @@ TEST(UpgradeRun, MissingFirmwareFileEndsWithTheErrorFlagAndNoReport)
 TEST(UpgradeRun, MissingControlFileEndsIdentificationWithoutAReport)
 {
     UnitIdentity id;
-    EngineBench bench(id);
+    EngineRig bench(id);
     std::filesystem::remove(bench.set("control.upd"));
     bench.identifyAndUpgrade(MODE_REINSTALL);
     EXPECT_EQ(bench.identified, IdentifyOutcome::NoControlFile);
@@ -182,18 +183,18 @@ TEST(UpgradeRun, MissingControlFileEndsIdentificationWithoutAReport)
 TEST(UpgradeRun, ALogLeftByAnotherUnitIsBegunAgain)
 {
     UnitIdentity id;
-    EngineBench bench(id);
+    EngineRig bench(id);
     std::ofstream(bench.set("logfile.LOG"), std::ios::binary)
         << "B99999999\r\n1.100\r\nKERNEL\r\nREBOOT\r\nGETCAL\r\n";
     ASSERT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
     EXPECT_EQ(significant(bench.commands())[1], "btx");  // the kernel was sent
-    EXPECT_EQ(fileBytes(bench.set("logfile.LOG")).size(), 0u);
+    EXPECT_EQ(testkit::readBytes(bench.set("logfile.LOG")).size(), 0u);
 }
 
 TEST(UpgradeRun, StopWhileWaitingForASilentUnitEndsTheRunPromptly)
 {
     UnitIdentity id;
-    EngineBench bench(id);
+    EngineRig bench(id);
     // The unit dies after identification; the upgrade then waits for a
     // prompt that never comes until it is asked to stop.
     bench.behaviour.powerCutAfter = 3;
@@ -206,7 +207,7 @@ TEST(UpgradeRun, StopWhileWaitingForASilentUnitEndsTheRunPromptly)
     EXPECT_EQ(outcome, UpgradeOutcome::Stopped);
     EXPECT_EQ(bench.state.errorFlag, 0);
     // The log holds the unit and its version, nothing finished.
-    EXPECT_EQ(fileBytes(bench.set("logfile.LOG")).size(), ResumeLog::kHeaderSize);
+    EXPECT_EQ(testkit::readBytes(bench.set("logfile.LOG")).size(), ResumeLog::kHeaderSize);
 }
 
 }  // namespace
@@ -221,7 +222,7 @@ int countCommands(const std::vector<std::string>& commands, const std::string& t
 TEST(UnitFaults, AFirmwareUploadCancelledTwiceIsSentThreeTimes)
 {
     UnitIdentity id;
-    EngineBench bench(id);
+    EngineRig bench(id);
     bench.behaviour.cancelUploads = 2;
     bench.behaviour.cancelUploadMatch = "firmware FWVER";
     ASSERT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
@@ -238,17 +239,17 @@ TEST(UnitFaults, CalibrationDownloadGetsThreeAttemptsAndRefusesAShortRegion)
     UnitIdentity id;
     {
         // A first download cut to 128 KiB must not pass as a 7410 region.
-        EngineBench bench(id);
+        EngineRig bench(id);
         bench.behaviour.cancelDownloads = 2;
         bench.behaviour.cancelDownloadMatch = "70000";
         bench.behaviour.shortDownloadBytes = 131072;
         ASSERT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
         EXPECT_EQ(countCommands(bench.commands(), "xmodem 70000 40000 G"), 3);
-        std::vector<std::uint8_t> backup = fileBytes(bench.set(id.serial + ".bin"));
+        std::vector<std::uint8_t> backup = testkit::readBytes(bench.set(id.serial + ".bin"));
         EXPECT_EQ(backup.size(), 32u + 0x40000);
     }
     {
-        EngineBench bench(id);
+        EngineRig bench(id);
         bench.behaviour.cancelDownloads = 3;
         bench.behaviour.cancelDownloadMatch = "70000";
         EXPECT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Failed);

@@ -31,7 +31,7 @@ protected:
 TEST_F(ChildProcessTest, ChildSeesItsNameEveryArgumentAndItsWorkDir)
 {
     ChildProcess child;
-    ASSERT_TRUE(child.start(PROBE_PATH, {"seen-name", " ", "", "a \"b\" c\\", "--exit", "7"}, dir.string()));
+    ASSERT_TRUE(child.start(PROCESS_PROBE_PATH, {"seen-name", " ", "", "a \"b\" c\\", "--exit", "7"}, dir.string()));
     ASSERT_TRUE(child.wait(10000));
     EXPECT_FALSE(child.running());
     EXPECT_EQ(child.exitStatus(), 7);
@@ -40,8 +40,8 @@ TEST_F(ChildProcessTest, ChildSeesItsNameEveryArgumentAndItsWorkDir)
 
 TEST_F(ChildProcessTest, RelativeProgramIsFoundInTheWorkDir)
 {
-    const fs::path copy = dir / fs::path(PROBE_PATH).filename();
-    fs::copy_file(PROBE_PATH, copy);
+    const fs::path copy = dir / fs::path(PROCESS_PROBE_PATH).filename();
+    fs::copy_file(PROCESS_PROBE_PATH, copy);
     EXPECT_EQ(runChildProgram("./" + copy.filename().string(), {"probe", "--exit", "3"}, dir.string()), 3);
     EXPECT_NE(probeText().find("[probe]"), std::string::npos);
 }
@@ -49,11 +49,11 @@ TEST_F(ChildProcessTest, RelativeProgramIsFoundInTheWorkDir)
 TEST_F(ChildProcessTest, TimeLimitKillsASleeper)
 {
     const auto begin = std::chrono::steady_clock::now();
-    EXPECT_EQ(runChildProgram(PROBE_PATH, {"probe", "--sleep", "30000"}, dir.string(), 200), -2);
+    EXPECT_EQ(runChildProgram(PROCESS_PROBE_PATH, {"probe", "--sleep", "30000"}, dir.string(), 200), -2);
     EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10));
 
     ChildProcess sleeper;
-    ASSERT_TRUE(sleeper.start(PROBE_PATH, {"probe", "--sleep", "30000"}, dir.string()));
+    ASSERT_TRUE(sleeper.start(PROCESS_PROBE_PATH, {"probe", "--sleep", "30000"}, dir.string()));
     EXPECT_FALSE(sleeper.wait(0));
     EXPECT_TRUE(sleeper.running());
     EXPECT_EQ(sleeper.exitStatus(), -1);
@@ -77,7 +77,7 @@ TEST_F(ChildProcessTest, StreamsGoToFilesAndEnvironmentIsAdded)
     child.addEnvironment({"PROCESS_TEST_VALUE=added"});
     child.redirectToFile(ChildProcess::StdOut, (dir / "out.txt").string());
     child.redirectToNull(ChildProcess::StdIn);
-    ASSERT_TRUE(child.start(PROBE_PATH, {"probe", "--env", "PROCESS_TEST_VALUE"}, dir.string()));
+    ASSERT_TRUE(child.start(PROCESS_PROBE_PATH, {"probe", "--env", "PROCESS_TEST_VALUE"}, dir.string()));
     ASSERT_TRUE(child.wait(10000));
     EXPECT_EQ(child.exitStatus(), 0);
     EXPECT_EQ(readText(dir / "out.txt"), "[added]");

@@ -14,7 +14,7 @@
 
 #include "app/gui/AnimateRemove.h"
 #include "app/gui/Dialogs.h"
-#include "engine/testrig/EngineBench.h"
+#include "sim/rig/EngineRig.h"
 #include "app/gui/MessageBoxes.h"
 #include "app/gui/ProgressPanel.h"
 #include "app/gui/PropertyPages.h"
@@ -23,6 +23,7 @@
 #include "app/gui/UpgradeDlg.h"
 #include "app/gui/tests/GuiTestKit.h"
 #include "comlink/ForwardingPort.h"
+#include "testkit/Files.h"
 #include "transfer/TransferStatus.h"
 
 namespace {
@@ -107,7 +108,7 @@ private Q_SLOTS:
 void EndToEndTest::upgradesTheVirtualUnitFromPage1ToCompletion()
 {
     UnitIdentity id;  // a Display Handset 7355 at 1.221
-    EngineBench bench(id);
+    EngineRig bench(id);
     bench.behaviour.bootMs = 2000;
     std::promise<EngineEnv> envReady;
     std::promise<void> testDone;
@@ -185,7 +186,7 @@ void EndToEndTest::upgradesTheVirtualUnitFromPage1ToCompletion()
     testDone.set_value();
     session.join();
     // The unit's flash holds the new firmware image (after its load header).
-    const std::vector<std::uint8_t> image = fileBytes(bench.set("app_7355ne_1312.bin"));
+    const std::vector<std::uint8_t> image = testkit::readBytes(bench.set("app_7355ne_1312.bin"));
     QVERIFY(image.size() > 32);
     const std::uint32_t at = std::uint32_t(image[8]) << 24 | std::uint32_t(image[9]) << 16 |
                              std::uint32_t(image[10]) << 8 | image[11];

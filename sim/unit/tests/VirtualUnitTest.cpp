@@ -4,18 +4,14 @@
 // options and a failed upload leave behind.
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <functional>
 #include <fstream>
 
 #include <nlohmann/json.hpp>
 
 #include "sim/unit/FactoryImages.h"
-#include "testkit/PipePair.h"
+#include "sim/rig/UnitRig.h"
 #include "testkit/RecordingStatus.h"
-#include "testkit/ScratchDir.h"
-#include "testkit/Files.h"
-#include "sim/unit/UnitLinePort.h"
-#include "sim/unit/VirtualUnit.h"
 #include "comlink/CommLink.h"
 #include "transfer/Xmodem1kTransfer.h"
 
@@ -34,36 +30,15 @@ std::size_t fileSize(const std::string& path)
     return in ? static_cast<std::size_t>(in.tellg()) : 0;
 }
 
-struct Bench {
-    Bench()
-    {
-        UnitIdentity id;
-        std::string error;
-        EXPECT_TRUE(makeFactoryState(id, nullptr, state, error)) << error;
-    }
-
-    // Runs the unit on side 0 until the host function on side 1 returns.
+// The unit rig with a host that talks over a plain link.
+struct Bench : UnitRig {
+    // Runs the unit on one end of the line until host returns on the other.
     UnitEnd run(const std::function<void(CommLink&)>& host)
     {
-        std::atomic<bool> stop{false};
-        UnitEnd end = UnitEnd::Stopped;
-        pair.run(
-            [&](FakePort& port) {
-                StartRequestClock clock(pair.clock);
-                UnitLinePort line(port);
-                CommLink link(&line, &clock);
-                Transcript transcript(pair.clock);
-                transcript.open(dir / "transcript.jsonl");
-                VirtualUnit unit(state, behaviour, transcript);
-                end = unit.run(link, line, clock, stop);
-                commands = unit.commandsCarriedOut();
-            },
-            [&](FakePort& port) {
-                CommLink link(&port, &pair.clock);
-                host(link);
-                stop = true;
-            });
-        return end;
+        return UnitRig::run([&](FakePort& port, VirtualClock& clock) {
+            CommLink link(&port, &clock);
+            host(link);
+        });
     }
 
     std::string readReply(CommLink& link)
@@ -96,24 +71,6 @@ struct Bench {
         return result;
     }
 
-    // The transcript's events named event, in order.
-    std::vector<nlohmann::json> events(const std::string& event)
-    {
-        std::vector<nlohmann::json> found;
-        std::ifstream in(dir / "transcript.jsonl");
-        for (std::string line; std::getline(in, line);) {
-            auto e = nlohmann::json::parse(line);
-            if (e["event"] == event)
-                found.push_back(e);
-        }
-        return found;
-    }
-
-    PipePair pair;
-    ScratchDir dir;
-    UnitState state;
-    UnitBehaviour behaviour;
-    int commands = 0;
 };
 
 TEST(VirtualUnit, UploadAfterTheEnginesBtxStartsWithinTheStartRequestInterval)
@@ -146,9 +103,9 @@ TEST(VirtualUnit, UploadAfterTheEnginesBtxStartsWithinTheStartRequestInterval)
     // The unit asks again about every second; the engine's purge ate the first.
     EXPECT_LT(endedMs - startedMs, 2500u);
     EXPECT_NE(after.find("btx OK"), std::string::npos) << after;
-    EXPECT_DOUBLE_EQ(bench.state.identity.version, 1.312);
+    EXPECT_DOUBLE_EQ(bench.unit.identity.version, 1.312);
     std::vector<std::uint8_t> flash;
-    bench.state.flash.read(0xD0000, 3000, flash);
+    bench.unit.flash.read(0xD0000, 3000, flash);
     EXPECT_EQ(flash, payload);
 }
 
@@ -172,7 +129,7 @@ TEST(VirtualUnit, DownloadStartsAtOnceAfterTheTransferCommand)
     EXPECT_LT(endedMs - startedMs, 1000u);
     std::ifstream in(bench.dir / "custom_cables.in", std::ios::binary);
     std::vector<std::uint8_t> got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<std::uint8_t> expected = makeCableDatabase(bench.state.identity.serial);
+    std::vector<std::uint8_t> expected = makeCableDatabase(bench.unit.identity.serial);
     ASSERT_GE(got.size(), expected.size());
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), got.begin()));
 }
@@ -180,7 +137,7 @@ TEST(VirtualUnit, DownloadStartsAtOnceAfterTheTransferCommand)
 TEST(VirtualUnit, BrokenUploadLeavesFlashAndVersionAlone)
 {
     Bench bench;
-    const std::vector<std::uint8_t> before = bench.state.flash.bytes();
+    const std::vector<std::uint8_t> before = bench.unit.flash.bytes();
     std::string after;
     bench.run([&](CommLink& host) {
         host.writeLine("btx", TERM_LF);
@@ -213,8 +170,8 @@ TEST(VirtualUnit, BrokenUploadLeavesFlashAndVersionAlone)
         after = bench.readReply(host);
     });
     EXPECT_NE(after.find("btx FAILED"), std::string::npos) << after;
-    EXPECT_TRUE(bench.state.flash.bytes() == before);
-    EXPECT_DOUBLE_EQ(bench.state.identity.version, 1.221);
+    EXPECT_TRUE(bench.unit.flash.bytes() == before);
+    EXPECT_DOUBLE_EQ(bench.unit.identity.version, 1.221);
 }
 
 TEST(VirtualUnit, PowerCutStrikesAfterTheNthNonEmptyOrMatchingCommand)
@@ -231,7 +188,7 @@ TEST(VirtualUnit, PowerCutStrikesAfterTheNthNonEmptyOrMatchingCommand)
             }
         });
         EXPECT_EQ(end, UnitEnd::PowerCut);
-        EXPECT_EQ(bench.commands, 2);
+        EXPECT_EQ(bench.commandsCarriedOut, 2);
         // The second command was answered; the third got nothing.
         EXPECT_NE(replies.find("(K 1.221)"), std::string::npos);
         EXPECT_EQ(replies.find("SN=", replies.find("(K")), std::string::npos);

@@ -1,20 +1,14 @@
-// Runs the engine's workers against the virtual unit in process: two fake
-// ports joined in virtual time, the unit on one end, the workers on the
-// other, and a demo firmware set in a scratch folder.
+// Runs the engine's workers against the virtual unit in process: the unit
+// rig's line in virtual time, the workers on the host's end, and a demo
+// firmware set in the rig's scratch folder.
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
-#include "testkit/PipePair.h"
-#include "testkit/ScratchDir.h"
-#include "testkit/Files.h"
-#include "sim/unit/UnitState.h"
-#include "sim/unit/VirtualUnit.h"
+#include "sim/rig/UnitRig.h"
 #include "engine/EngineEnv.h"
 #include "engine/UpgradeState.h"
 #include "engine/Workers.h"
@@ -28,11 +22,11 @@ public:
 
 // One unit, one firmware set, one UpgradeState; each session() joins a
 // fresh line between the unit (as it was left) and the host function.
-class EngineBench {
+class EngineRig : public UnitRig {
 public:
     // A factory-fresh unit of this identity; the firmware set is written by
     // the fwset program with fwsetArgs added.
-    explicit EngineBench(const UnitIdentity& identity, const std::vector<std::string>& fwsetArgs = {});
+    explicit EngineRig(const UnitIdentity& identity, const std::vector<std::string>& fwsetArgs = {});
 
     // Runs the unit until host returns; the host gets an environment whose
     // port is the far end of the line. After a power cut the unit plays
@@ -41,18 +35,15 @@ public:
     // Identification then, when it found the unit, an upgrade in mode.
     UpgradeOutcome identifyAndUpgrade(int mode);
 
-    // The transcript's events since the bench began, and their command texts.
-    std::vector<nlohmann::json> events() const;
-    std::vector<std::string> commands() const;
-    std::string set(const std::string& name) const { return dir / ("set/" + name); }
+    // The firmware set's folder. Its name holds a blank, as a technician's
+    // "Firmware 1.312" folder does: every upgrade in the rig proves that the
+    // folder reaches the files whole, never as a name list split at blanks.
+    std::string setFolder() const { return dir / "Firmware 1.312"; }
+    // The path of a file of the firmware set.
+    std::string set(const std::string& name) const { return setFolder() + "/" + name; }
 
-    testkit::ScratchDir dir;
-    UnitState unit;
-    UnitBehaviour behaviour;
     UpgradeState state;
     RecordingNotifier notifier;
     IdentifyOutcome identified = IdentifyOutcome::Stopped;
     double pauseScale = 1.0;
 };
-
-std::vector<std::uint8_t> fileBytes(const std::string& path);
