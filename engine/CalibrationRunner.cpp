@@ -98,7 +98,7 @@ bool installKernel(Run& r)
         return false;
     XmodemTransfer transfer(&s.link, &s.status);
     const int result = s.upload(transfer, kernel);
-    if (result == kUploadNoFile || result == kTransferStopped || !s.console.pause(3000))
+    if (result == kUploadNoFile || !s.console.pause(3000))
         return false;
     r.finish(r.k++);
     s.console.readReply(kReplyNormal);

@@ -58,10 +58,10 @@ struct UpgradeSession {
     int sendFile(FileTransfer& transfer, const std::string& name);
     int receiveFile(FileTransfer& transfer, const std::string& name);
     // One upload to the unit's loader: asks for it with "btx" (after two
-    // blank lines that bring its console to a fresh line), pauses 1 s, measures the file and shows its size as the progress
-    // total, and sends it. The transfer's result; kUploadNoFile (errorFlag
-    // raised, nothing sent) when the file cannot be opened; kTransferStopped
-    // when asked to stop.
+    // blank lines that bring its console to a fresh line), pauses 1 s,
+    // measures the file, shows its size as the progress total and sends it.
+    // The transfer's result; kUploadNoFile (errorFlag raised, nothing sent)
+    // when the file cannot be opened; kTransferStopped when asked to stop.
     int upload(FileTransfer& transfer, const std::string& name);
     // Runs one of the set's programs (by its base name: "Kcnv", "Lcnv",
     // "header") in the firmware-set folder with args (args[0] is the name

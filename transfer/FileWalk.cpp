@@ -182,7 +182,6 @@ int WalkingFileEngine::nextFile()
 
 void WalkingFileEngine::setBaseFolder(const std::string& folder)
 {
-    baseFolder = folder;
     walk.setBase(folder);
 }
 

@@ -55,6 +55,7 @@ public:
     // Relative entries are searched below folder (empty: the current
     // directory); the paths returned stay as the list names them.
     void setBase(std::string folder) { base = std::move(folder); }
+    const std::string& baseFolder() const { return base; }
 
     static constexpr int kMaxDepth = 9;
     static constexpr std::size_t kMaxEntry = 255;
@@ -118,11 +119,10 @@ protected:
     virtual bool isOpen() const = 0;
     // A path given to open() or found by the walk, resolved against the
     // base folder: what the platform calls take.
-    std::string resolve(const std::string& path) const { return resolveAgainst(baseFolder, path); }
+    std::string resolve(const std::string& path) const { return resolveAgainst(walk.baseFolder(), path); }
 
     std::string name;    // path of the current file found by the walk
 
 private:
     FileWalk walk;
-    std::string baseFolder;
 };
