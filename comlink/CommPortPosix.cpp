@@ -175,12 +175,8 @@ int PosixCommPort::idleFor(int maxWaitMs)
         waitMs = std::min(waitMs, idleCapMs);
     // poll() has no event for "output has left": sleep no longer than the
     // queue takes to go out, so a loop waiting for the drain sees it in time.
-    if (const int queued = outputQueued(); queued > 0) {
-        int baud = 0, dataBits = 8, stopBits = 1;
-        char parity = 'N';
-        getLineSettings(baud, parity, dataBits, stopBits);
-        waitMs = std::min(waitMs, lineTimeMs(queued, baud, dataBits, parity, stopBits));
-    }
+    if (const int queued = outputQueued(); queued > 0)
+        waitMs = std::min(waitMs, lineMsFor(queued));
     // Input that idle already reported and nobody has read since would make
     // poll() return at once: then only sleep, so a loop that waits without
     // reading (a pause) does not spin.
@@ -247,6 +243,7 @@ int PosixCommPort::write(const std::uint8_t* bytes, unsigned len)
             while (r < 0 && errno == EINTR);
             if (r > 0) {
                 written = static_cast<unsigned>(r);
+                noteWritten(r);
             } else if (r < 0 && errno != EAGAIN) {
                 savedErrno = errno;
                 if (errno == EIO)
@@ -262,8 +259,10 @@ int PosixCommPort::write(const std::uint8_t* bytes, unsigned len)
 int PosixCommPort::sendPriorityChar(int ch)
 {
     const std::uint8_t byte = static_cast<std::uint8_t>(ch);
-    if (fd >= 0 && ::write(fd, &byte, 1) == 1)
+    if (fd >= 0 && ::write(fd, &byte, 1) == 1) {
+        noteWritten(1);
         return 0;
+    }
     return lastError = COMM_GENERAL_FAILURE;
 }
 

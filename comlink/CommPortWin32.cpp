@@ -204,6 +204,7 @@ int Win32CommPort::write(const std::uint8_t* bytes, unsigned len)
         else
             latchErrors();
     }
+    noteWritten(static_cast<long>(written));
     if (written < len)
         lastError = COMM_OUTPUT_INCOMPLETE;
     return static_cast<int>(written);
@@ -213,6 +214,7 @@ int Win32CommPort::sendPriorityChar(int ch)
 {
     if (!TransmitCommChar(handle, static_cast<char>(ch)))
         return lastError = COMM_GENERAL_FAILURE;
+    noteWritten(1);
     return 0;
 }
 

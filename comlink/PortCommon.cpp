@@ -1,6 +1,9 @@
 // Logic shared by the port implementations: the packed line status, the
-// latched line errors and the draining purge.
+// latched line errors, the draining purge and the wait for output to leave
+// before the line settings change.
 #include "comlink/PortCommon.h"
+
+#include <algorithm>
 
 int querySignal(int id, int modemStatus, std::uint32_t errorLatch)
 {
@@ -57,4 +60,50 @@ int lineTimeMs(long bytes, int baud, int dataBits, char parity, int stopBits)
     const long long rate = baud > 0 ? baud : 9600;
     const long long ms = (static_cast<long long>(bytes) * bits * 1000 + rate - 1) / rate;
     return ms < 1 ? 1 : ms > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(ms);
+}
+
+namespace {
+
+// How often a wait for the driver's queue looks at it again, at most.
+constexpr int kDrainPollMs = 10;
+// Keeps a wait's end within half the clock's range, where tick comparisons
+// hold (a queue this slow to leave is not waited for anyway).
+constexpr int kLongestLineMs = 0x3FFFFFFF - OutputDrain::kMarginMs;
+
+} // namespace
+
+void OutputDrain::wrote(int lineMs, std::uint32_t now)
+{
+    if (!busy || !tickBefore(now, busyUntil))
+        busyUntil = now;
+    busyUntil += static_cast<std::uint32_t>(std::clamp(lineMs, 0, kLongestLineMs));
+    busy = true;
+}
+
+bool OutputDrain::await(Clock& clock, const std::function<long()>& queued,
+                        const std::function<int(long)>& lineMs,
+                        const std::function<void(int)>& pause)
+{
+    long waiting = queued();
+    const std::uint32_t deadline =
+        clock.tickMs() + static_cast<std::uint32_t>(std::min(lineMs(waiting), kLongestLineMs) + kMarginMs);
+    for (;;) {
+        const std::uint32_t now = clock.tickMs();
+        const bool lineBusy = busy && tickBefore(now, busyUntil);
+        if (waiting <= 0 && !lineBusy) {
+            busy = false;
+            return true;
+        }
+        if (!tickBefore(now, deadline)) {
+            busy = false;
+            return false;
+        }
+        // While the driver holds bytes, look again as they leave; after
+        // that, sleep out the time the line still needs.
+        int step = waiting > 0 ? std::clamp(lineMs(waiting), 1, kDrainPollMs)
+                               : static_cast<int>(busyUntil - now);
+        step = std::min(step, static_cast<int>(deadline - now));
+        pause(step);
+        waiting = queued();
+    }
 }

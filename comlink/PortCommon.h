@@ -1,9 +1,12 @@
 // Logic shared by the port implementations: the packed line status, the
-// latched line errors and the draining purge.
+// latched line errors, the draining purge and the wait for output to leave
+// before the line settings change.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
+#include "comlink/Clock.h"
 #include "comlink/CommPort.h"
 
 // Line errors latched between two line-status reads (bit values as the
@@ -42,3 +45,32 @@ int drainInput(CommPort& port, int count);
 // 'N', the stop bits), rounded up; 0 for no bytes, at least 1 otherwise. A
 // rate of 0 or less counts as 9600.
 int lineTimeMs(long bytes, int baud, int dataBits, char parity, int stopBits);
+
+// When the bytes a port handed to its driver have left the line, as far as
+// the port can tell, and the wait for them before the line settings change:
+// bytes still on their way when the rate changes go out at the new rate,
+// garbled (the last command before a port is put back, say).
+class OutputDrain {
+public:
+    // The longest the wait goes on beyond the time the driver's queue needs.
+    static constexpr int kMarginMs = 500;
+
+    // The driver took bytes that need lineMs on the line, at tick now: they
+    // go out behind what the line still carries.
+    void wrote(int lineMs, std::uint32_t now);
+    // Waits until queued() reads 0 and the line has had the time the bytes
+    // written need, pausing with pause(ms) between looks. The time counts
+    // because a UART's transmit FIFO or a USB adapter's buffer holds bytes
+    // the driver no longer reports as queued. lineMs(n) is the time n bytes
+    // need at the settings in force. Never longer than lineMs(bytes queued at
+    // the start) + kMarginMs of clock: a line held by flow control, a far
+    // end that does not read or a driver that never reports an empty queue
+    // does not stop the change. True when the output left, false when the
+    // bound ended the wait; either way the next wait starts afresh.
+    bool await(Clock& clock, const std::function<long()>& queued,
+               const std::function<int(long)>& lineMs, const std::function<void(int)>& pause);
+
+private:
+    std::uint32_t busyUntil = 0;  // tick at which the line finishes sending
+    bool busy = false;            // busyUntil holds: written since the last wait
+};

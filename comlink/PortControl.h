@@ -2,8 +2,10 @@
 // status, flow control, and the character and string writes.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 
 #include "comlink/CommPort.h"
 #include "comlink/PortCommon.h"
@@ -34,8 +36,9 @@ struct FlowSupport {
 int planFlowControl(int inKind, int outKind, FlowSupport support, FlowPlan& plan, int& lastError);
 
 // Base of the two port classes: the state of break, the output lines and
-// flow control, and the logic of those operations and of the character and
-// string writes that does not depend on the platform. Port supplies,
+// flow control, and the logic of those operations, of the character and
+// string writes and of the wait for written bytes to leave the line that
+// does not depend on the platform. Port supplies,
 // callable from here (PortControl<Port> is its friend):
 //   bool setBreakLine(bool on);                the device's break state; false on failure
 //   void setOutputLine(int id, bool on);       SIG_DTR or SIG_RTS: in its record and on the line
@@ -43,6 +46,7 @@ int planFlowControl(int inKind, int outKind, FlowSupport support, FlowPlan& plan
 //   int beginFlowChange();                     0, or the code when the port cannot take a change
 //   void writeFlowPlan(const FlowPlan& plan);  into its device record
 //   int applyFlowChange();                     the record to the device: 0 or a code
+//   (count) outputQueued();                    bytes in the driver's output queue
 //   static constexpr FlowSupport kFlowSupport;
 // One thread at a time, as for every port operation.
 template <class Port>
@@ -157,6 +161,35 @@ public:
     std::uint32_t errorLatch = 0;       // LineErrorBit, since the last lineStatus
     int modemStatus = 0;                // ModemStatusBit
 
+protected:
+    // Before the line settings change: lets the bytes written leave the line
+    // at the settings they were written for, within OutputDrain's bound.
+    // Timed on the system clock: it waits for a real line.
+    void awaitOutputSent()
+    {
+        outputDrain.await(
+            systemClock(), [this] { return static_cast<long>(port().outputQueued()); },
+            [this](long bytes) { return lineMsFor(bytes); },
+            [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); });
+    }
+
+    // The driver took `bytes` bytes for the line.
+    void noteWritten(long bytes)
+    {
+        if (bytes > 0)
+            outputDrain.wrote(lineMsFor(bytes), systemClock().tickMs());
+    }
+
+    // The time `bytes` bytes need on the line at the settings kept.
+    int lineMsFor(long bytes)
+    {
+        int baud = 0, dataBits = 8, stopBits = 1;
+        char parity = 'N';
+        getLineSettings(baud, parity, dataBits, stopBits);
+        return lineTimeMs(bytes, baud, dataBits, parity, stopBits);
+    }
+
 private:
+    OutputDrain outputDrain;
     Port& port() { return static_cast<Port&>(*this); }
 };

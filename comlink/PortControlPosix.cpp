@@ -107,6 +107,9 @@ int PosixCommPort::applyControl()
 
 int PosixCommPort::setLineSettings(int baud, char parity, int dataBits, int stopBits)
 {
+    // Bytes still on their way would go out at the new settings, garbled.
+    if (fd >= 0 && !deviceLost)
+        awaitOutputSent();
     const int code = parityCode(parity);
     if (code < 0)
         return lastError = COMM_BAD_PARITY;

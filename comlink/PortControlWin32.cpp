@@ -9,6 +9,9 @@ int Win32CommPort::setLineSettings(int baud, char parity, int dataBits, int stop
 {
     if (!dcb)
         return lastError = COMM_GENERAL_FAILURE;
+    // Bytes still on their way would go out at the new settings, garbled.
+    if (handle != INVALID_HANDLE_VALUE)
+        awaitOutputSent();
     const int code = parityCode(parity);
     if (code < 0)
         return lastError = COMM_BAD_PARITY;

@@ -48,7 +48,11 @@ public:
     int close() override;
     int queueStatus(QueueStatus& out, int mode) override;
     int setQueueSizes(int rxSize, int xoffLimit, int txSize) override;
-    // A rate without a termios speed constant is refused with -839.
+    // First lets the bytes written leave the line at the settings they were
+    // written for: waits until the driver's queue is empty and the line has
+    // had their time, never longer than the queue needs plus half a second
+    // (see OutputDrain). A rate without a termios speed constant is refused
+    // with -839.
     int setLineSettings(int baud, char parity, int dataBits, int stopBits) override;
     int getLineSettings(int& baud, char& parity, int& dataBits, int& stopBits) override;
     // Takes at most the room left in txQueueSize and what the driver accepts

@@ -34,6 +34,10 @@ public:
     int close() override;
     int queueStatus(QueueStatus& out, int mode) override;
     int setQueueSizes(int rxSize, int xoffLimit, int txSize) override;
+    // First lets the bytes written leave the line at the settings they were
+    // written for: waits until the driver's queue is empty and the line has
+    // had their time, never longer than the queue needs plus half a second
+    // (see OutputDrain).
     int setLineSettings(int baud, char parity, int dataBits, int stopBits) override;
     int getLineSettings(int& baud, char& parity, int& dataBits, int& stopBits) override;
     // A write the driver left pending counts as taken in full.

@@ -175,6 +175,34 @@ TEST_F(PtyPortTest, CloseTimesItsDrainOnTheInjectedClock)
     EXPECT_EQ(pty.receive(), "last ACK");
 }
 
+// The last command before the port is put back must not go out at the
+// restored rate: a change of settings first waits for the bytes written to
+// have had their time on the line. (A pty reports nothing queued, so here
+// the port's own account of the line time is what holds the change.)
+TEST_F(PtyPortTest, ARateChangeLetsTheBytesWrittenBeforeItLeaveFirst)
+{
+    PosixCommPort port(pty.path, 4096, 2048);
+    ASSERT_EQ(port.lastError, 0);
+    ASSERT_EQ(port.setLineSettings(1200, 'N', 8, 1), 0);
+    EXPECT_EQ(port.writeString("reboot\n"), 7);  // 70 bits at 1200 baud: 59 ms
+    const double start = nowSeconds();
+    EXPECT_EQ(port.setLineSettings(19200, 'N', 8, 1), 0);
+    EXPECT_GE(nowSeconds() - start, 0.055);
+    EXPECT_EQ(speed(port), B19200);
+    EXPECT_EQ(pty.receive(), "reboot\n");
+
+    // A far end that never reads (or a line held by its handshake) holds
+    // the change no longer than the queue's time and the margin, not for
+    // the 17 s these bytes would need.
+    ASSERT_EQ(port.setLineSettings(1200, 'N', 8, 1), 0);
+    const std::string stuck(2048, 'x');
+    EXPECT_EQ(port.write(reinterpret_cast<const std::uint8_t*>(stuck.data()), 2048), 2048);
+    const double stuckStart = nowSeconds();
+    EXPECT_EQ(port.setLineSettings(19200, 'N', 8, 1), 0);
+    EXPECT_LT(nowSeconds() - stuckStart, 1.5);
+    EXPECT_EQ(speed(port), B19200);
+}
+
 TEST_F(PtyPortTest, WriteTakesWhatFitsAndEveryTakenByteArrives)
 {
     PosixCommPort port(pty.path, 4096, 16384);
