@@ -14,6 +14,26 @@ ReopeningPort::ReopeningPort(PortOpener opener_, int portIndex_, int rxQueue_, i
 
 ReopeningPort::~ReopeningPort() = default;
 
+namespace {
+
+// True when the port turned down the values themselves (a rate, framing or
+// handshake it does not have), as opposed to not taking any change now
+// because its device is gone or could not be opened.
+bool refusedValues(int r, int lastError)
+{
+    switch (r) {
+    case COMM_BAUD_REFUSED:
+    case COMM_BAD_PARITY:
+    case COMM_BAD_DATA_BITS:
+    case COMM_BAD_STOP_BITS:
+    case COMM_NOT_SUPPORTED:
+    case COMM_BAD_OUTPUT_FLOW: return true;
+    default: return lastError == COMM_BAD_INPUT_FLOW;
+    }
+}
+
+} // namespace
+
 int ReopeningPort::watch(int r)
 {
     lastError = port->lastError;
@@ -63,10 +83,13 @@ int ReopeningPort::idleFor(int maxWaitMs)
 
 int ReopeningPort::setFlowControl(int inKind, int outKind)
 {
-    haveFlow = true;
-    inFlow = inKind;
-    outFlow = outKind;
-    return watch(port->setFlowControl(inKind, outKind));
+    const int r = watch(port->setFlowControl(inKind, outKind));
+    if (!refusedValues(r, lastError)) {
+        haveFlow = true;
+        inFlow = inKind;
+        outFlow = outKind;
+    }
+    return r;
 }
 
 int ReopeningPort::signal(int id, int value)
@@ -80,8 +103,10 @@ int ReopeningPort::signal(int id, int value)
 
 int ReopeningPort::setLineSettings(int baud_, char parity_, int dataBits_, int stopBits_)
 {
+    // Kept even when the device cannot take them now (it was held by another
+    // program at construction, or is gone): the next open puts them on.
     const int r = watch(port->setLineSettings(baud_, parity_, dataBits_, stopBits_));
-    if (r == 0) {
+    if (!refusedValues(r, lastError)) {
         haveLine = true;
         baud = baud_;
         parity = parity_;

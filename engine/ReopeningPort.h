@@ -12,8 +12,10 @@
 // Opens the port through `opener` at construction (lastError tells how that
 // went). Every failure of the inner port marks it lost; recover() then
 // closes it and opens the device again, putting back the last line
-// settings, flow control and DTR/RTS that were set through this object.
-// The owner's thread only.
+// settings, flow control and DTR/RTS requested through this object, also
+// those the device could not take at the time (it was not open, or gone).
+// Values a working device refused (a rate it lacks) are not kept: the
+// reopened device gets the last ones it took. The owner's thread only.
 class ReopeningPort : public ForwardingPort {
 public:
     ReopeningPort(PortOpener opener, int portIndex, int rxQueue, int txQueue);
