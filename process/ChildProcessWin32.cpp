@@ -5,20 +5,12 @@
 #include <io.h>
 #include <windows.h>
 
+#include "process/WideText.h"
+
 namespace {
 
 // Exit code given to a child ended by kill(), as a POSIX shell reports SIGKILL.
 constexpr UINT kKilledStatus = 137;
-
-std::wstring widen(const std::string& text)
-{
-    if (text.empty())
-        return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
 
 // Appends one argument quoted so that the C runtime's parser of the child
 // gives it back unchanged: empty arguments and spaces survive, backslashes
