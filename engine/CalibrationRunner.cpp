@@ -1,14 +1,21 @@
 // The calibration section runner and its resume log.
 #include "engine/CalibrationRunner.h"
 
+#include <filesystem>
+
 #include "engine/CalibrationSteps.h"
 #include "engine/ControlFile.h"
 #include "engine/ResumeLog.h"
 #include "engine/UpgradeSession.h"
-#include "engine/VersionText.h"
+#include "engine/UpgradePlan.h"
 #include "transfer/XmodemTransfer.h"
 
 namespace {
+
+bool logFailure(UpgradeSession& s, const char* what)
+{
+    return s.fail("The resume log \"" + std::string(kResumeLogName) + "\" cannot be " + what + ".");
+}
 
 // The runner's position in its list and what it needs at every step.
 struct Run {
@@ -29,10 +36,8 @@ struct Run {
     }
     bool record(const char* keyword)
     {
-        if (log.append(keyword))
-            return true;
-        s.state.raiseError();
-        return false;
+        return log.append(keyword)
+               || logFailure(s, "written");
     }
 };
 
@@ -41,23 +46,52 @@ bool isCalibrationKeyword(const std::string& entry)
     return entry == "GETCAL" || entry == "CONVERTCAL" || entry == "PUTCAL";
 }
 
-// Reads the log for this unit: takes over the recorded version, or empties
-// a log left by another unit. False when the log cannot be written.
+// Renames another unit's unfinished carry-over aside (its log and the
+// region files it downloaded), never deleting them: its tables may exist
+// nowhere else. The names start with its serial number and "-pending-".
+bool setAsidePending(Run& r)
+{
+    const std::string owner = r.log.serial().empty() ? std::string("NOSERIAL") : r.log.serial();
+    for (const char* name : {kResumeLogName, "caltab.bin", "output1.bin"}) {
+        const std::string from = r.s.env.path(name);
+        std::error_code ec;
+        if (!std::filesystem::exists(from, ec))
+            continue;
+        std::string to;
+        for (int n = 1; to.empty() || std::filesystem::exists(to, ec); ++n)
+            to = r.s.env.path(owner + "-pending-" + std::to_string(n) + "-" + name);
+        std::filesystem::rename(from, to, ec);
+        if (ec)
+            return r.s.fail("Another unit's carry-over could not be set aside: \"" + std::string(name)
+                            + "\" cannot be renamed (" + ec.message() + ").");
+    }
+    return r.log.load();
+}
+
+// Reads the log for this unit: takes over the recorded version, or, when
+// asked to, sets a log left by another unit aside. A unit without a serial
+// number owns no log. False (failure recorded) when the log cannot be
+// written or belongs to another unit.
 bool checkLog(Run& r)
 {
     const std::string serial = r.s.state.serialNumber();
     if (!r.log.load())
-        return false;
-    if (r.log.length() != 0 && r.log.sameUnit(serial)) {
+        return logFailure(r.s, "read");
+    if (logIsThisUnits(r.log, serial, r.s.env)) {
         if (r.log.length() >= ResumeLog::kHeaderSize)
             r.s.state.unitVersion = r.log.recordedVersion();
         // Nothing has been sent yet: find out now whether the log can be
         // written, not after the unit's tables have changed.
-        return r.log.rewrite();
+        return r.log.rewrite() || logFailure(r.s, "written");
     }
-    if (r.log.length() != 0 && !r.log.clear())
-        return false;
-    return r.log.writeHeader(serial, r.s.state.unitVersion);
+    if (r.log.length() != 0) {
+        if (!r.s.env.discardPending)
+            return r.s.fail("Another unit's calibration carry-over is unfinished in this set.");
+        if (!setAsidePending(r))
+            return false;
+    }
+    return r.log.writeHeader(serial, r.s.state.unitVersion)
+           || logFailure(r.s, "written");
 }
 
 // Skips the steps the log records as finished.
@@ -97,9 +131,19 @@ bool installKernel(Run& r)
     if (!s.console.waitPromptIdn(2000))
         return false;
     XmodemTransfer transfer(&s.link, &s.status);
-    const int result = s.upload(transfer, kernel);
+    int result = s.upload(transfer, kernel);
     if (result == kUploadNoFile || !s.console.pause(3000))
         return false;
+    if (result != 0) {
+        // Refused or lost: offered again until the unit takes it, as the
+        // files of the main list are. "KERNEL" is recorded only then, so a
+        // later run never skips a kernel that did not arrive.
+        s.console.readReply(kReplyNormal);
+        if (!s.console.waitPromptIdn(2000))
+            return false;
+        if (s.uploadUntilTaken(transfer, kernel, result) != 0 || !s.console.pause(3000))
+            return false;
+    }
     r.finish(r.k++);
     s.console.readReply(kReplyNormal);
     if (!s.console.waitPromptIdn(2000))
@@ -133,7 +177,7 @@ bool calibrationDue(const UpgradeState& state)
 {
     if (state.mode == MODE_UPDATE_ONLY)
         return false;
-    const double t = state.model != 7410 ? 1.222 : 2.014;
+    const double t = calibrationThreshold(state.model);
     return state.unitVersion < t && state.controlVersion >= t;
 }
 
@@ -173,10 +217,8 @@ int runCalibrationSection(UpgradeSession& s, const std::string& text, const std:
     s.status.bytesDone = 0;
     s.status.blockNumber = 0;
     Run r{s, ResumeLog(s.env.path(kResumeLogName)), s.state.steps()};
-    if (!checkLog(r)) {
-        s.state.raiseError();
+    if (!checkLog(r))
         return 0;
-    }
     int parseError = 0;
     r.n = parseSection(text, findSection(text, sectionName), *r.steps, parseError);
     if (parseError)
@@ -197,11 +239,13 @@ int runCalibrationSection(UpgradeSession& s, const std::string& text, const std:
     if (r.steps->name(r.k) == "REBOOT" && r.steps->present(r.k) && !restart(r))
         return 0;
 
-    s.console.sendCommand("idn? k\n");
-    if (!s.console.pause(2000))
-        return 0;
+    // The cable and calibration steps are decided on the version the new
+    // kernel reports; a reply without one is asked again, never guessed.
     double newVersion = 0;
-    parseVersion(s.console.readReply(kReplyNormal), newVersion);
+    if (!s.queryVersion(2000, newVersion)) {
+        s.fail("The unit did not report its version after its new kernel started.");
+        return 0;
+    }
     if (cableStepDue(s.state, newVersion) && !saveCustomCables(s))
         return 0;
     s.status.setFileName("");
@@ -211,7 +255,7 @@ int runCalibrationSection(UpgradeSession& s, const std::string& text, const std:
     if (s.stopped())
         return 0;
     if (!r.log.clear()) {
-        s.state.raiseError();
+        logFailure(s, "emptied");
         return 0;
     }
     return 1;

@@ -2,6 +2,9 @@
 // the downgrade's backup images.
 #include "engine/CalibrationSteps.h"
 
+#include <filesystem>
+
+#include "calimage/CalLayouts.h"
 #include "engine/UpgradeSession.h"
 #include "transfer/Xmodem1kTransfer.h"
 #include "transfer/XmodemTransfer.h"
@@ -31,6 +34,59 @@ int uploadAfterBtx(UpgradeSession& s, FileTransfer& transfer, const std::string&
         return kTransferStopped;
     s.console.sendCommand("\n\n\n");
     return result;
+}
+
+// uploadAfterBtx until the unit takes the file, at most three times, each
+// retry after the prompt. False (with the failure recorded) when it never
+// went through, or when asked to stop.
+bool uploadAfterBtxRetried(UpgradeSession& s, FileTransfer& transfer, const std::string& name, const char* step)
+{
+    int result = -1;
+    for (int attempt = 0; attempt < 3 && result != 0; ++attempt) {
+        if (attempt > 0 && !s.console.waitPromptNewline())
+            return false;
+        result = uploadAfterBtx(s, transfer, name);
+        if (s.stopped())
+            return false;
+    }
+    if (result == 0)
+        return true;
+    return s.fail(std::string(step) + ": the unit did not take \"" + name + "\" in three attempts (transfer result "
+                  + std::to_string(result) + ").");
+}
+
+bool checkOutput(UpgradeSession& s, const std::string& name, long expected, const char* program)
+{
+    const long size = s.fileSize(name);
+    if (size == expected)
+        return true;
+    return s.fail("CONVERTCAL: " + std::string(program) + " left " + (size < 0 ? std::string("no") : "a wrong-sized")
+                  + " \"" + name + "\" (" + std::to_string(size < 0 ? 0 : size) + " bytes, "
+                  + std::to_string(expected) + " expected). Nothing was uploaded; the next run converts again.");
+}
+
+// Sizes of the converters' outputs: a one-set old_velmora image, and the
+// velmora tables behind their load header.
+long oldVelmoraImageSize()
+{
+    return static_cast<long>(factorycalHeaderLayout().byteSize() + oldVelmoraSetLayout().byteSize());
+}
+
+long velmoraLoadImageSize()
+{
+    return static_cast<long>(loadHeaderLayout().byteSize() + velmoraHeaderLayout().byteSize()
+                             + velmoraSetLayout().byteSize());
+}
+
+// The backup image of a unit without a serial number: a name of its own
+// that no other unit's backup has.
+std::string unnamedBackupName(UpgradeSession& s)
+{
+    for (int n = 1;; ++n) {
+        const std::string name = "NOSERIAL-" + std::to_string(n) + ".bin";
+        if (!s.fileExists(name))
+            return name;
+    }
 }
 
 }  // namespace
@@ -81,15 +137,20 @@ int getCalibration(UpgradeSession& s)
         if (region.pauseAfterCommand && !s.console.pause(500))
             return 0;
         s.state.currentFileSize = static_cast<int>(region.size);
-        s.receiveFile(transfer, region.file);
+        // A region file left by an earlier run must not pass for this
+        // download when it fails before writing anything.
+        s.removeFile(region.file);
+        const int result = s.receiveFile(transfer, region.file);
         if (s.stopped())
             return 0;
         // Only the region's own size is accepted: a short download of the
         // larger region could otherwise pass as the smaller one and be
         // converted into garbage tables.
-        if (s.fileSize(region.file) == region.size)
+        if (result == 0 && s.fileSize(region.file) == region.size)
             return 1;
     }
+    s.fail("GETCAL: the calibration region (" + std::string(region.file) + ", " + std::to_string(region.size)
+           + " bytes) did not arrive whole in three attempts. The unit's tables are unchanged.");
     return 0;
 }
 
@@ -97,44 +158,45 @@ bool convertCalibration(UpgradeSession& s)
 {
     const int model = s.state.model;
     const int kind = s.state.unitKind;
-    if (!is7410(model) && !s.runTool("Kcnv", {" "}))
-        return false;
-    const char* kindArg = isDisplay(kind) ? "NE" : "FE";
-    if (!s.runTool("Lcnv", {kindArg, kindArg}))
-        return false;
-    const std::string backup = backupImageName(s.state.serialNumber());
-    s.removeFile(backup);
-    if (kind == UNIT_DISPLAY || kind == UNIT_REMOTE) {
-        const CalibrationRegion region = calibrationRegion(model, kind);
-        if (!s.runTool("header", {"header", "+", region.file, backup, region.start, region.end}))
+    const CalibrationRegion region = calibrationRegion(model, kind);
+    // Outputs of an earlier run or another unit must never pass as this
+    // run's: they go before the converters start, so that only what the
+    // converters write now can be uploaded. (For the 7410 "output1.bin" is
+    // the downloaded region itself and stays.)
+    s.removeFile("output2.bin");
+    if (!is7410(model)) {
+        s.removeFile("output1.bin");
+        if (s.runTool("Kcnv", {" "}) != ToolRun::Done || !checkOutput(s, "output1.bin", oldVelmoraImageSize(), "Kcnv"))
             return false;
     }
-    return true;
+    const char* kindArg = isDisplay(kind) ? "NE" : "FE";
+    if (s.runTool("Lcnv", {kindArg, kindArg}) != ToolRun::Done
+        || !checkOutput(s, "output2.bin", velmoraLoadImageSize(), "Lcnv"))
+        return false;
+    const std::string serial = s.state.serialNumber();
+    const std::string backup = serial.empty() ? unnamedBackupName(s) : backupImageName(serial);
+    s.removeFile(backup);
+    if (s.runTool("header", {"header", "+", region.file, backup, region.start, region.end}) != ToolRun::Done)
+        return false;
+    return checkOutput(s, backup, 32 + region.size, "header");
 }
 
 int putCalibration(UpgradeSession& s)
 {
     Xmodem1kTransfer transfer(&s.link, &s.status);
-    int result = -1;
-    for (int attempt = 0; attempt < 3 && result != 0; ++attempt) {
-        result = uploadAfterBtx(s, transfer, "output2.bin");
-        if (s.stopped())
-            return 0;
-    }
-    if (result != 0)
+    if (!uploadAfterBtxRetried(s, transfer, "output2.bin", "PUTCAL"))
         return 0;
     const char* clearing = clearingImageName(s.state.model, s.state.unitKind);
     s.showFile(clearing, static_cast<int>(std::max(0L, s.fileSize(clearing))));
     if (!s.console.waitPromptNewline())
         return 0;
-    uploadAfterBtx(s, transfer, clearing);
-    return s.stopped() ? 0 : 1;
+    return uploadAfterBtxRetried(s, transfer, clearing, "PUTCAL") ? 1 : 0;
 }
 
 bool downgradeImagesPresent(UpgradeSession& s)
 {
     const std::string serial = s.state.serialNumber();
-    if (!s.fileExists(backupImageName(serial)))
+    if (serial.empty() || !s.fileExists(backupImageName(serial)))
         return false;
     return s.state.unitKind != UNIT_DISPLAY || s.fileExists(secondImageName(serial));
 }
@@ -155,8 +217,7 @@ int restoreBackup(UpgradeSession& s)
     if (s.state.unitKind == UNIT_DISPLAY)
         images.push_back(secondImageName(serial));
     for (const std::string& image : images) {
-        uploadAfterBtx(s, transfer, image);
-        if (s.stopped() || !s.console.waitPromptNewline())
+        if (!uploadAfterBtxRetried(s, transfer, image, "Downgrade") || !s.console.waitPromptNewline())
             return 0;
     }
     steps->setDone(0, 1);
@@ -190,34 +251,60 @@ bool saveCustomCables(UpgradeSession& s)
     } else {
         return true;
     }
+    // The database is 0x960 bytes; a download that failed or came short is
+    // never converted and uploaded over the unit's database.
+    constexpr long kCableBytes = 0x960;
     Xmodem1kTransfer transfer(&s.link, &s.status);
-    s.status.setFileName(target);
-    s.console.sendCommand(command);
-    s.state.currentFileSize = 2700;
-    s.receiveFile(transfer, target);
-    if (s.stopped())
-        return false;
+    bool arrived = false;
+    for (int attempt = 0; attempt < 3 && !arrived; ++attempt) {
+        if (attempt > 0 && (!s.console.pause(750) || !s.console.waitPromptNewline()))
+            return false;
+        s.removeFile(target);
+        s.status.setFileName(target);
+        s.console.sendCommand(command);
+        s.state.currentFileSize = 2700;
+        const int result = s.receiveFile(transfer, target);
+        if (s.stopped())
+            return false;
+        arrived = result == 0 && s.fileSize(target) >= kCableBytes;
+    }
+    if (!arrived)
+        return s.fail("CUSTOMCAB: the custom cable database did not arrive whole in three attempts; nothing was"
+                      " uploaded over it.");
+    s.removeFile("custom_cables.bin");
     if (convertOld) {
-        if (!s.runTool("header", {"header", "c", "custom_cables.i", "custom_cables.in"}) || !s.console.pause(500))
+        if (s.runTool("header", {"header", "c", "custom_cables.i", "custom_cables.in"}) != ToolRun::Done
+            || !s.console.pause(500))
             return false;
     }
     const char* start = newFamily ? "C01CC" : "B9AE4";
     const char* end = newFamily ? "C0B2C" : "BA444";
-    if (!s.runTool("header", {"header", "+", "custom_cables.in", "custom_cables.bin", start, end}))
+    if (s.runTool("header", {"header", "+", "custom_cables.in", "custom_cables.bin", start, end}) != ToolRun::Done)
         return false;
+    const long size = s.fileSize("custom_cables.bin");
+    if (size != 32 + kCableBytes)
+        return s.fail("CUSTOMCAB: header left no whole \"custom_cables.bin\"; nothing was uploaded over the"
+                      " cable database.");
     if (!s.console.waitPromptNewline() || !s.console.pause(500))
         return false;
-    s.console.sendCommand("\n\n");
-    if (!s.console.pause(1000))
-        return false;
-    s.console.sendCommand("btx\n");
-    s.status.setFileName("custom_cables.bin");
-    const long size = s.fileSize("custom_cables.bin");
-    if (size < 0)
-        return true;
-    s.state.currentFileSize = static_cast<int>(size);
-    if (!s.console.pause(250))
-        return false;
-    s.sendFile(transfer, "custom_cables.bin");
-    return !s.stopped();
+    int result = -1;
+    for (int attempt = 0; attempt < 3 && result != 0; ++attempt) {
+        if (attempt > 0 && !s.console.waitPromptNewline())
+            return false;
+        s.console.sendCommand("\n\n");
+        if (!s.console.pause(1000))
+            return false;
+        s.console.sendCommand("btx\n");
+        s.status.setFileName("custom_cables.bin");
+        s.state.currentFileSize = static_cast<int>(size);
+        if (!s.console.pause(250))
+            return false;
+        result = s.sendFile(transfer, "custom_cables.bin");
+        if (s.stopped())
+            return false;
+    }
+    if (result != 0)
+        return s.fail("CUSTOMCAB: the unit did not take \"custom_cables.bin\" in three attempts (transfer result "
+                      + std::to_string(result) + ").");
+    return true;
 }

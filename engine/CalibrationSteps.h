@@ -30,20 +30,26 @@ int getCalibration(UpgradeSession& session);
 // True when the region file on disk has the region's size (a download of
 // an earlier run that can be converted again).
 bool calibrationRegionOnDisk(UpgradeSession& session);
-// "CONVERTCAL": Kcnv (below model 7410), Lcnv, and the header tool's backup
-// image of the region. Exit statuses are not looked at. False only when
-// asked to stop.
+// "CONVERTCAL": removes the converter outputs of earlier runs, then runs
+// Kcnv (below model 7410), Lcnv, and the header tool's backup image of the
+// region, each of which must end with status 1 and leave its output at its
+// size. False (failure recorded) otherwise, or when asked to stop. A unit
+// without a serial number gets a backup name of its own ("NOSERIAL-n.bin").
 bool convertCalibration(UpgradeSession& session);
-// "PUTCAL": uploads "output2.bin" (up to three attempts) and then the
-// calibration-clearing image. 1 when "output2.bin" was sent; 0 after three
-// failures or when asked to stop.
+// "PUTCAL": uploads "output2.bin" and then the calibration-clearing image,
+// each in up to three attempts. 1 when both were taken; 0 (failure
+// recorded) otherwise, or when asked to stop.
 int putCalibration(UpgradeSession& session);
 // The downgrade phase: the backup image and, for a Display Handset, the
-// second image. 1 when sent; 0 when an image is missing (nothing is sent
-// then) or when asked to stop.
+// second image, each in up to three attempts. 1 when both were taken; 0
+// when an image is missing (nothing is sent then), when one was not taken,
+// or when asked to stop.
 int restoreBackup(UpgradeSession& session);
-// True when every image a downgrade of this unit needs is present.
+// True when every image a downgrade of this unit needs is present (never
+// for a unit without a serial number).
 bool downgradeImagesPresent(UpgradeSession& session);
-// Carries a Display Handset's custom cable database to its new address.
-// The transfers' results are not looked at. False only when asked to stop.
+// Carries a Display Handset's custom cable database to its new address:
+// download (up to three attempts, whole or not at all), the header tool,
+// upload (up to three attempts). False (failure recorded) when a step did
+// not succeed, or when asked to stop.
 bool saveCustomCables(UpgradeSession& session);

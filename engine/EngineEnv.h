@@ -76,6 +76,17 @@ struct EngineEnv {
     // output and error: empty, discarded; otherwise this file,
     // appended to. A front end that redraws a terminal keeps them off it.
     std::string toolOutput;
+    // Another unit's unfinished carry-over in the set does not refuse the
+    // run: its log and downloaded region are renamed aside (never deleted)
+    // and this unit's carry-over begins. A person chooses this explicitly.
+    bool discardPending = false;
+    // A unit without a serial number resumes the set's unfinished log of a
+    // unit without one: a person has said that it is this unit. Otherwise
+    // such a log is never taken for this unit's.
+    bool resumeUnnamed = false;
+    // The front end already holds the WorkFilesLock of workDir for the
+    // whole run; the upgrade then takes none of its own.
+    bool workFilesLocked = false;
 
     // The path of a firmware-set file.
     std::string path(const std::string& name) const;

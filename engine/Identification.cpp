@@ -71,8 +71,7 @@ IdentifyOutcome identifyOnLink(Reporter& rep, CommLink& link, PortSettings& sett
         console.sendCommand("\n");
         reply = console.readReply(kReplyShort);
     }
-    if (const int kind = parseUnitKind(reply); kind != UNIT_UNKNOWN)
-        state.unitKind = kind;
+    state.unitKind = parseUnitKind(reply);
     if (!console.pause(200))
         return IdentifyOutcome::Stopped;
     if (!holds(reply, ">>")) {
@@ -82,6 +81,15 @@ IdentifyOutcome identifyOnLink(Reporter& rep, CommLink& link, PortSettings& sett
         rep.status(text, false);
         rep.post(0);
         return console.stopped() ? IdentifyOutcome::Stopped : IdentifyOutcome::NoUnit;
+    }
+    // A prompt that shows neither kind would get the other kind's files:
+    // such a unit is not upgraded at all.
+    if (state.unitKind == UNIT_UNKNOWN) {
+        rep.status("A unit answered, but its prompt shows neither \"ne\" (Display Handset) nor \"fe\" (Remote "
+                   "Handset); it cannot be upgraded safely. Nothing was sent.",
+                   false);
+        rep.post(0);
+        return console.stopped() ? IdentifyOutcome::Stopped : IdentifyOutcome::UnknownKind;
     }
     if (!console.pause(200))
         return IdentifyOutcome::Stopped;

@@ -1,6 +1,8 @@
 // Reading the unit's kind, serial number and model out of its replies.
 #include "engine/IdentityReply.h"
 
+#include <cctype>
+
 #include "engine/UpgradeState.h"
 
 namespace {
@@ -30,8 +32,12 @@ GetuidReply parseIdentity(const std::string& reply)
 {
     GetuidReply id;
     const std::size_t sn = reply.find("SN=");
-    if (sn != std::string::npos)
-        id.serial = reply.substr(sn + 3, 9);
+    // Up to nine letters and digits: the serial number names the unit's
+    // backup image and its resume log, so nothing else (a blank, a line
+    // end, a path separator) may pass into it.
+    for (std::size_t at = sn == std::string::npos ? reply.size() : sn + 3;
+         at < reply.size() && id.serial.size() < 9 && std::isalnum(static_cast<unsigned char>(reply[at])); ++at)
+        id.serial += reply[at];
     for (const ModelMarker& m : kModels) {
         if (holds(reply, m.plain) || holds(reply, m.j)) {
             id.model = m.model;

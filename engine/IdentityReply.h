@@ -5,7 +5,7 @@
 
 // The identity a "getuid" reply carries.
 struct GetuidReply {
-    std::string serial;               // the nine characters after "SN=" (fewer at the end of the reply); empty without "SN="
+    std::string serial;               // up to nine letters and digits after "SN="; empty without "SN="
     int model = 0;                    // 7300, 7350, 7355 or 7410; 0 when no model marker is in the reply
     const char* modelStatus = nullptr;  // the status text of the model found; null with model 0
 };

@@ -43,6 +43,15 @@ bool ResumeLog::sameUnit(const std::string& serial) const
     return bytes.size() >= 9 && bytes.compare(0, 9, serialField(serial)) == 0;
 }
 
+std::string ResumeLog::serial() const
+{
+    if (bytes.size() < 9)
+        return {};
+    std::string field = bytes.substr(0, 9);
+    field.erase(field.find_last_not_of(' ') + 1);
+    return field;
+}
+
 double ResumeLog::recordedVersion() const
 {
     if (bytes.size() < kHeaderSize)

@@ -24,6 +24,9 @@ public:
     std::size_t length() const { return bytes.size(); }
     // True when the log's first 9 characters are serial's (blank-padded).
     bool sameUnit(const std::string& serial) const;
+    // The serial number in the header without its padding; "" when the
+    // field is blank (a unit without one) or the log is shorter.
+    std::string serial() const;
     // The version in the header, read as a leading number; 0 when the log
     // is shorter than its header.
     double recordedVersion() const;

@@ -5,3 +5,9 @@ std::string toolFileName(const std::string& baseName)
 {
     return baseName + ".exe";
 }
+
+bool toolRunnable(const std::string& path)
+{
+    // Windows runs any ".exe" it can open; there is no execute bit to look at.
+    return fileReadable(path);
+}

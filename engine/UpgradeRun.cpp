@@ -8,8 +8,9 @@
 #include "engine/CalibrationSteps.h"
 #include "engine/ControlFile.h"
 #include "engine/ReopeningPort.h"
+#include "engine/UpgradePlan.h"
 #include "engine/UpgradeSession.h"
-#include "engine/VersionText.h"
+#include "engine/WorkFilesLock.h"
 #include "engine/Workers.h"
 #include "transfer/FileEngine.h"
 #include "transfer/XmodemTransfer.h"
@@ -24,12 +25,12 @@ bool holds(const std::string& text, const char* what)
 }
 
 // Sends one main-list file until the unit takes it. False when the file
-// cannot be opened (errorFlag raised) or a stop was requested.
+// cannot be opened (failure recorded) or a stop was requested.
 bool uploadMainFile(UpgradeSession& s, XmodemTransfer& transfer, const std::string& name)
 {
     ConsoleSession& c = s.console;
     c.readReply(kReplyDrain);
-    int result = s.upload(transfer, name);
+    const int result = s.upload(transfer, name);
     if (result == kUploadNoFile || !c.pause(1000))
         return false;
     c.readReply(kReplyNormal);
@@ -37,13 +38,8 @@ bool uploadMainFile(UpgradeSession& s, XmodemTransfer& transfer, const std::stri
         return false;
     // The unit may refuse or lose a transfer; it is offered again, without
     // limit, until it goes through.
-    while (result != 0) {
-        if (!c.pause(3000))
-            return false;
-        result = s.upload(transfer, name);
-        if (result == kUploadNoFile || s.stopped())
-            return false;
-    }
+    if (s.uploadUntilTaken(transfer, name, result) != 0)
+        return false;
     c.readReply(kReplyNormal);
     return c.waitPromptIdn(2000) && c.pause(1000);
 }
@@ -83,10 +79,13 @@ bool workMainList(UpgradeSession& s, XmodemTransfer& transfer, bool calibrationD
 bool close(UpgradeSession& s)
 {
     ConsoleSession& c = s.console;
-    c.sendCommand("idn? k\n");
-    double version = s.state.finalVersion;
-    if (parseVersion(c.readReply(kReplyShort), version))
-        s.state.finalVersion = version;
+    // The completion text names this version: it is read from the unit or
+    // the run fails, never shown from a guess.
+    double version = 0;
+    if (!s.queryVersion(0, version))
+        return s.fail("The unit did not report its version after the last file; its new firmware may not have"
+                      " started. Run the upgrade again.");
+    s.state.finalVersion = version;
     s.state.overallPercent = 100;
     c.readReply(kReplyNormal);
     if (!c.waitPromptIdn(3000))
@@ -110,15 +109,24 @@ UpgradeOutcome failed(UpgradeSession& s)
     return UpgradeOutcome::Failed;
 }
 
+UpgradeOutcome refused(UpgradeState& state, const PlanCheck& plan)
+{
+    state.refusal = static_cast<int>(plan.refusal);
+    state.setFailureText(plan.text);
+    state.raiseError();
+    return UpgradeOutcome::Refused;
+}
+
 UpgradeOutcome work(UpgradeSession& s, XmodemTransfer& transfer)
 {
     UpgradeState& state = s.state;
     if (state.model == 7300 || state.model == 7350)
         state.model = 7355;
-    // A downgrade without its images would stop half-way: refuse it before
-    // anything is sent.
-    if (state.mode == MODE_DOWNGRADE && !downgradeImagesPresent(s))
-        return failed(s);
+    // Everything the run needs is looked at before anything is sent: a run
+    // that would stop half-way, or carry the wrong tables, never begins.
+    const PlanCheck plan = checkUpgradePlan(state, s.env);
+    if (!plan.ok())
+        return refused(state, plan);
     std::string text;
     if (!readControlText(s.env.path(state.controlFileName()), kUpgradeReadLimit, text))
         return failed(s);
@@ -166,6 +174,15 @@ UpgradeOutcome work(UpgradeSession& s, XmodemTransfer& transfer)
 UpgradeOutcome runUpgrade(UpgradeState& state, const EngineEnv& env)
 {
     state.replaceSteps();
+    state.setFailureText("");
+    state.refusal = 0;
+    // One run at a time in a set: the resume log, the downloaded region and
+    // the converter outputs are the run's own until it ends.
+    WorkFilesLock lock;
+    if (!env.workFilesLocked) {
+        if (const PlanCheck locked = lockWorkFiles(lock, env); !locked.ok())
+            return refused(state, locked);
+    }
     const PortOpener open = env.openPort ? env.openPort : platformPortOpener();
     ReopeningPort port(open, state.portIndex, kUpgradeQueueSize, kUpgradeQueueSize);
     UpgradeOutcome outcome;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "engine/VersionText.h"
 #include "process/ChildProcess.h"
 #include "transfer/FileEngine.h"
 #include "transfer/FileTransfer.h"
@@ -18,6 +19,24 @@ long UpgradeSession::fileSize(const std::string& name) const
         size = std::ftell(f);
     std::fclose(f);
     return size;
+}
+
+bool fileReadable(const std::string& path)
+{
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr)
+        return false;
+    std::fclose(f);
+    return true;
+}
+
+bool UpgradeSession::fail(const std::string& why)
+{
+    if (stopped())
+        return false;
+    state.setFailureText(why);
+    state.raiseError();
+    return false;
 }
 
 void UpgradeSession::showFile(const std::string& name, int size)
@@ -49,17 +68,41 @@ int UpgradeSession::upload(FileTransfer& transfer, const std::string& name)
         return kTransferStopped;
     const long size = fileSize(name);
     if (size < 0) {
-        state.raiseError();
+        fail("The file \"" + name + "\" can no longer be opened in the firmware set.");
         return kUploadNoFile;
     }
     state.currentFileSize = static_cast<int>(size);
     return sendFile(transfer, name);
 }
 
-bool UpgradeSession::runTool(const std::string& baseName, const std::vector<std::string>& args)
+int UpgradeSession::uploadUntilTaken(FileTransfer& transfer, const std::string& name, int result)
+{
+    while (result != 0) {
+        if (result == kUploadNoFile || stopped())
+            return stopped() ? kTransferStopped : result;
+        if (!console.pause(3000))
+            return kTransferStopped;
+        result = upload(transfer, name);
+    }
+    return 0;
+}
+
+bool UpgradeSession::queryVersion(int pauseMs, double& version)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        console.sendCommand("idn? k\n");
+        if (!console.pause(pauseMs))
+            return false;
+        if (parseVersion(console.readReply(kReplyNormal), version))
+            return true;
+    }
+    return false;
+}
+
+ToolRun UpgradeSession::runTool(const std::string& baseName, const std::vector<std::string>& args)
 {
     if (stopped())
-        return false;
+        return ToolRun::Stopped;
     ChildProcess child;
     // Nothing is read from the program; its chatter goes to the front end's
     // file for it, or nowhere, never onto a display being redrawn.
@@ -70,18 +113,23 @@ bool UpgradeSession::runTool(const std::string& baseName, const std::vector<std:
         child.redirectToNull(ChildProcess::StdOut);
         child.redirectToNull(ChildProcess::StdErr);
     }
-    // A program that cannot be started is not reported: the step goes on
-    // and the files it should have written are looked at instead.
-    if (!child.start(toolFileName(baseName), args, env.workDir.empty() ? std::string(".") : env.workDir))
-        return true;
+    if (!child.start(toolFileName(baseName), args, env.workDir.empty() ? std::string(".") : env.workDir)) {
+        fail("The program " + baseName + " of the firmware set could not be started.");
+        return ToolRun::Failed;
+    }
     while (!child.wait(100)) {
         if (stopped()) {
             child.kill();
             child.wait(-1);
-            return false;
+            return ToolRun::Stopped;
         }
     }
-    return true;
+    if (child.exitStatus() != 1) {
+        fail("The program " + baseName + " of the firmware set failed (exit status "
+             + std::to_string(child.exitStatus()) + "; it ends with 1 when its output was written).");
+        return ToolRun::Failed;
+    }
+    return ToolRun::Done;
 }
 
 void UpgradeSession::removeFile(const std::string& name)

@@ -34,6 +34,13 @@ private:
 // own code for a name that matches no file.
 constexpr int kUploadNoFile = XFER_NO_FILE;
 
+// How a program of the set ended.
+enum class ToolRun {
+    Done,     // exited with status 1: the set's programs report a written output so
+    Failed,   // could not be started, or exited otherwise (failureText says which)
+    Stopped,  // asked to stop; the program was ended
+};
+
 // One upgrade's shared objects, made by the upgrade worker in its order.
 struct UpgradeSession {
     UpgradeState& state;
@@ -46,6 +53,10 @@ struct UpgradeSession {
     FileEngine& files;
 
     bool stopped() const { return env.stopRequested(); }
+    // Records why the run fails (the first cause stands), raises errorFlag
+    // and returns false, so a step can end with "return s.fail(...)". A
+    // stop request is not a failure: then nothing is recorded.
+    bool fail(const std::string& why);
 
     // Size in bytes of a firmware-set file; -1 when it cannot be opened.
     long fileSize(const std::string& name) const;
@@ -63,11 +74,21 @@ struct UpgradeSession {
     // The transfer's result; kUploadNoFile (errorFlag raised, nothing sent)
     // when the file cannot be opened; kTransferStopped when asked to stop.
     int upload(FileTransfer& transfer, const std::string& name);
+    // upload() until the unit takes the file, as the main list sends its
+    // files: after a refused or lost transfer, waits for the prompt, pauses
+    // 3 s and offers it again, without limit. result is the first attempt's.
+    // 0 once taken; kUploadNoFile (recorded as the failure) when the file
+    // vanished; kTransferStopped when asked to stop.
+    int uploadUntilTaken(FileTransfer& transfer, const std::string& name, int result);
+    // Asks "idn? k" until a version can be read from the reply, at most
+    // three times, pausing pauseMs before each read. False when no reply
+    // held a version (or when asked to stop).
+    bool queryVersion(int pauseMs, double& version);
     // Runs one of the set's programs (by its base name: "Kcnv", "Lcnv",
     // "header") in the firmware-set folder with args (args[0] is the name
-    // the program sees) and waits for it. The exit status is not looked at;
-    // false only when asked to stop (the program is then ended).
-    bool runTool(const std::string& baseName, const std::vector<std::string>& args);
+    // the program sees) and waits for it. A failure is recorded with the
+    // program's name and exit status.
+    ToolRun runTool(const std::string& baseName, const std::vector<std::string>& args);
     // Deletes a firmware-set file if it exists.
     void removeFile(const std::string& name);
 };
@@ -75,3 +96,8 @@ struct UpgradeSession {
 // The file a program of the set is started from, relative to the
 // firmware-set folder: "./Kcnv" on POSIX, "Kcnv.exe" on Windows.
 std::string toolFileName(const std::string& baseName);
+// True when path is a regular file this process may run (POSIX: execute
+// permission; Windows: it exists).
+bool toolRunnable(const std::string& path);
+// True when path is a regular file that can be opened for reading.
+bool fileReadable(const std::string& path);

@@ -135,6 +135,19 @@ void UpgradeState::setSerialNumber(const std::string& serial_)
     serial = serial_;
 }
 
+std::string UpgradeState::failureText() const
+{
+    std::lock_guard<std::mutex> hold(lock);
+    return failure;
+}
+
+void UpgradeState::setFailureText(const std::string& text)
+{
+    std::lock_guard<std::mutex> hold(lock);
+    if (failure.empty() || text.empty())
+        failure = text;
+}
+
 void UpgradeState::raiseError()
 {
     errorFlag = 1;
@@ -156,6 +169,8 @@ void UpgradeState::resetUnit()
     currentFileSize = 0;
     setSerialNumber("");
     setStatusText("");
+    setFailureText("");
+    refusal = 0;
 }
 
 std::string EngineEnv::path(const std::string& name) const

@@ -112,6 +112,14 @@ public:
     std::string serialNumber() const;
     void setSerialNumber(const std::string& serial);
     std::atomic<int> errorFlag{0};
+    // Why the last upgrade failed or was refused, naming the step and the
+    // file: "" while nothing failed. The first cause set stands, so a
+    // later consequence cannot hide it. Cleared by resetUnit().
+    std::string failureText() const;
+    void setFailureText(const std::string& text);
+    // Why the last upgrade was refused before anything was sent: a Refusal
+    // value (UpgradePlan.h), 0 when it was not.
+    std::atomic<int> refusal{0};
 
     // Sets errorFlag and counts the raising, so a reader that polls slower
     // than the flag is raised and cleared can still tell how often it was.
@@ -129,6 +137,7 @@ private:
     std::string status;
     std::string controlFile = "control.upd";
     std::string serial;
+    std::string failure;
     std::shared_ptr<StepList> stepList;
     std::shared_ptr<TransferStatus> transfer;
 };

@@ -12,6 +12,7 @@
 enum class IdentifyOutcome {
     Identified,     // WM_IDENTIFY_DONE(1) posted; errorFlag set when the control file had no "Rev"
     NoUnit,         // WM_IDENTIFY_DONE(0) posted; statusText holds the port error text
+    UnknownKind,    // a prompt answered without "ne" or "fe": WM_IDENTIFY_DONE(0) posted, statusText says so
     NoControlFile,  // nothing posted; errorFlag set
     Stopped,        // asked to stop; nothing posted
 };
@@ -19,7 +20,8 @@ enum class IdentifyOutcome {
 // How an upgrade ended.
 enum class UpgradeOutcome {
     Done,     // WM_UPGRADE_DONE(1) posted; finalVersion valid, overallPercent 100
-    Failed,   // errorFlag raised, nothing posted
+    Failed,   // errorFlag raised, nothing posted; failureText says where and why
+    Refused,  // nothing was sent to the unit: errorFlag raised, failureText and refusal say why
     Stopped,  // asked to stop between or during steps; the resume log keeps what was finished
 };
 

@@ -146,29 +146,6 @@ TEST(UpgradeRun, DowngradePutsTheBackupBackBeforeTheOlderFirmware)
     EXPECT_EQ(bench.state.steps()->name(2).substr(0, 4), "app_");
 }
 
-TEST(UpgradeRun, DowngradeWithoutItsSecondImageSendsNothing)
-{
-    UnitIdentity id;
-    EngineRig bench(id);
-    std::ofstream(bench.set(id.serial + ".bin")) << "backup";
-    ASSERT_EQ(bench.identifyAndUpgrade(MODE_DOWNGRADE), UpgradeOutcome::Failed);
-    EXPECT_EQ(bench.state.errorFlag, 1);
-    EXPECT_EQ(significant(bench.commands()), (std::vector<std::string>{"getuid"}));
-}
-
-TEST(UpgradeRun, MissingFirmwareFileEndsWithTheErrorFlagAndNoReport)
-{
-    UnitIdentity id;
-    id.version = 1.312;
-    EngineRig bench(id);
-    for (const auto& entry : std::filesystem::directory_iterator(bench.setFolder()))
-        if (entry.path().filename().string().starts_with("app_7355ne"))
-            std::filesystem::remove(entry.path());
-    EXPECT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Failed);
-    EXPECT_EQ(bench.state.errorFlag, 1);
-    EXPECT_EQ(bench.notifier.posts, (std::vector<std::pair<int, int>>{{WM_IDENTIFY_DONE, 1}}));
-}
-
 TEST(UpgradeRun, MissingControlFileEndsIdentificationWithoutAReport)
 {
     UnitIdentity id;
@@ -178,17 +155,6 @@ TEST(UpgradeRun, MissingControlFileEndsIdentificationWithoutAReport)
     EXPECT_EQ(bench.identified, IdentifyOutcome::NoControlFile);
     EXPECT_EQ(bench.state.errorFlag, 1);
     EXPECT_TRUE(bench.notifier.posts.empty());
-}
-
-TEST(UpgradeRun, ALogLeftByAnotherUnitIsBegunAgain)
-{
-    UnitIdentity id;
-    EngineRig bench(id);
-    std::ofstream(bench.set("logfile.LOG"), std::ios::binary)
-        << "B99999999\r\n1.100\r\nKERNEL\r\nREBOOT\r\nGETCAL\r\n";
-    ASSERT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
-    EXPECT_EQ(significant(bench.commands())[1], "btx");  // the kernel was sent
-    EXPECT_EQ(testkit::readBytes(bench.set("logfile.LOG")).size(), 0u);
 }
 
 TEST(UpgradeRun, StopWhileWaitingForASilentUnitEndsTheRunPromptly)

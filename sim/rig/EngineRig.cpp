@@ -46,6 +46,8 @@ UnitEnd EngineRig::session(const std::function<void(const EngineEnv&)>& host)
         env.clock = &clock;
         env.notifier = &notifier;
         env.stop = &unitDown;
+        env.discardPending = discardPending;
+        env.resumeUnnamed = resumeUnnamed;
         env.pauseScale = pauseScale;
         env.openDelayMs = 0;
         env.openPort = [&port](int, int, int) { return std::make_unique<BorrowedPort>(port); };

@@ -46,4 +46,7 @@ public:
     RecordingNotifier notifier;
     IdentifyOutcome identified = IdentifyOutcome::Stopped;
     double pauseScale = 1.0;
+    // Passed on to every session's environment.
+    bool discardPending = false;
+    bool resumeUnnamed = false;
 };

@@ -76,7 +76,7 @@ void UnitConsole::clearLine()
 
 std::string UnitConsole::prompt() const
 {
-    return std::string("\r\n") + identity.kindMarker() + ">>";
+    return "\r\n" + identity.promptText() + ">>";
 }
 
 std::string UnitConsole::banner() const
@@ -105,8 +105,9 @@ ConsoleReply UnitConsole::execute(const std::string& rawLine) const
         return reply;
     }
     if (line == "getuid") {
-        reply.text = "\r\nSN=" + identity.serial + " Model=" + (identity.jModel ? "J" : "") +
-                     std::to_string(identity.model) + prompt();
+        const std::string serial = identity.noSerial ? "" : "SN=" + identity.serial + " ";
+        reply.text = "\r\n" + serial + "Model=" + (identity.jModel ? "J" : "") + std::to_string(identity.model) +
+                     prompt();
         return reply;
     }
     if (line == "idn? k") {

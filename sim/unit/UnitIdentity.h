@@ -14,9 +14,14 @@ struct UnitIdentity {
     double version = 1.221;      // reported with three decimals
     int baud = 38400;            // 38400 or 57600
     bool plainVersion = false;   // "idn? k" answers "(1.312)" instead of "(K 1.312)"
+    // Faults of a unit that cannot tell who it is (not kept in a saved state):
+    std::string promptMarker;    // when set, the prompt shows this instead of "ne"/"fe"
+    bool noSerial = false;       // "getuid" answers without "SN="
 
     // The kind marker of the console: "ne" or "fe".
     const char* kindMarker() const { return kind == UnitKind::Display ? "ne" : "fe"; }
+    // The marker the prompt shows: promptMarker when set, else kindMarker().
+    std::string promptText() const { return promptMarker.empty() ? kindMarker() : promptMarker; }
     // "Display Handset" or "Remote Handset".
     const char* kindName() const;
     // The version as the console prints it: "%5.3f".

@@ -1,0 +1,225 @@
+// What an upgrade checks before it sends anything to the unit.
+#include "engine/UpgradePlan.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "engine/CalibrationSteps.h"
+#include "engine/ControlFile.h"
+#include "engine/ResumeLog.h"
+#include "engine/UpgradeSession.h"
+#include "engine/WorkFilesLock.h"
+
+namespace {
+
+bool holds(const std::string& text, const char* what)
+{
+    return text.find(what) != std::string::npos;
+}
+
+bool isCalibrationStep(const std::string& entry)
+{
+    return entry == "GETCAL" || entry == "CONVERTCAL" || entry == "PUTCAL" || entry == "CUSTOMCAB";
+}
+
+std::string unitName(const UpgradeState& state)
+{
+    const char* kind = state.unitKind == UNIT_DISPLAY ? "Display Handset" : "Remote Handset";
+    return std::to_string(state.model.load()) + " " + kind;
+}
+
+std::string versionText(double v)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%5.3f", v);
+    return text;
+}
+
+// The entries of one section; false (with the check filled in) when the
+// section cannot be read whole.
+bool readList(const std::string& text, const std::string& name, StepListView& view, PlanCheck& check)
+{
+    StepList list;
+    int parseError = 0;
+    parseSection(text, findSection(text, name), list, parseError);
+    view = list.snapshot();
+    if (parseError == 0)
+        return true;
+    check.refusal = Refusal::BadSection;
+    check.text = "The list \"" + name + "\" in control.upd cannot be read whole: it has more than 9 entries, "
+                 "or a \"{\", \"}\" or \"/\" out of place. Nothing was sent to the unit.";
+    return false;
+}
+
+// The unit's resume log, when there is one; empty otherwise.
+ResumeLog loadLog(const EngineEnv& env)
+{
+    ResumeLog log(env.path(kResumeLogName));
+    if (!log.load())
+        log = ResumeLog(env.path(kResumeLogName));
+    return log;
+}
+
+std::string pendingText(const ResumeLog& log)
+{
+    const std::string owner = log.serial();
+    const std::string who = owner.empty() ? std::string("a unit without a serial number") : "the unit SN " + owner;
+    std::string step = "before its first step";
+    for (int i = 0; !log.record(i).empty(); ++i)
+        step = "after " + log.record(i);
+    return "The firmware set holds an unfinished calibration carry-over of " + who + " (stopped " + step
+        + ", logfile.LOG). Finish that unit first by upgrading it again with this set, or set its carry-over"
+          " aside explicitly (unitflash-cli --discard-pending)"
+        + (owner.empty() ? "; if this unit, also without a serial number, is that unit, resume it with"
+                           " unitflash-cli --resume-unnamed"
+                         : "")
+        + ". Nothing was sent to this unit.";
+}
+
+// A file the run sends, or a program it starts.
+struct Needed {
+    std::string name;
+    bool program = false;
+};
+
+}  // namespace
+
+PlanCheck lockWorkFiles(WorkFilesLock& lock, const EngineEnv& env)
+{
+    PlanCheck check;
+    const std::string folder = env.workDir.empty() ? std::string(".") : env.workDir;
+    switch (lock.acquire(folder)) {
+    case WorkFilesLock::Result::Locked:
+        break;
+    case WorkFilesLock::Result::InUse:
+        check.refusal = Refusal::SetInUse;
+        check.text = "The firmware set \"" + folder + "\" is in use by another unitflash run: one set serves one"
+                     " run at a time (its resume log and calibration files are shared). Wait for that run to end,"
+                     " or use a copy of the set. Nothing was sent to the unit.";
+        break;
+    case WorkFilesLock::Result::Failed:
+        check.refusal = Refusal::UnreadableSet;
+        check.text = "The firmware set's working files cannot be locked (" + lock.errorText()
+                     + "); the set's folder must be writable. Nothing was sent to the unit.";
+        break;
+    }
+    return check;
+}
+
+bool logIsThisUnits(const ResumeLog& log, const std::string& serial, const EngineEnv& env)
+{
+    if (log.length() == 0 || !log.sameUnit(serial))
+        return false;
+    return !serial.empty() || env.resumeUnnamed;
+}
+
+double calibrationThreshold(int model)
+{
+    return model == 7410 ? 2.014 : 1.222;
+}
+
+double versionBeforeUpgrade(const UpgradeState& state, const EngineEnv& env)
+{
+    const ResumeLog log = loadLog(env);
+    if (logIsThisUnits(log, state.serialNumber(), env) && log.length() >= ResumeLog::kHeaderSize)
+        return log.recordedVersion();
+    return state.unitVersion;
+}
+
+PlanCheck checkUpgradePlan(const UpgradeState& state, const EngineEnv& env)
+{
+    PlanCheck check;
+    const int model = state.model == 7300 || state.model == 7350 ? 7355 : state.model.load();
+    const int mode = state.mode;
+    const std::string serial = state.serialNumber();
+
+    const ResumeLog log = loadLog(env);
+    if (log.length() != 0 && !logIsThisUnits(log, serial, env) && !env.discardPending) {
+        check.refusal = Refusal::PendingOtherUnit;
+        check.text = pendingText(log);
+        return check;
+    }
+    const double before = versionBeforeUpgrade(state, env);
+    const double threshold = calibrationThreshold(model);
+    const bool layoutChange = before < threshold && state.controlVersion >= threshold;
+    if (mode == MODE_UPDATE_ONLY && layoutChange) {
+        check.refusal = Refusal::UpdateAcrossLayout;
+        check.text = "Update only cannot take this unit from " + versionText(before) + " to "
+                     + versionText(state.controlVersion) + ": the calibration tables change their layout at "
+                     + versionText(threshold) + " and only a reinstall carries them across. Nothing was sent.";
+        return check;
+    }
+    if (mode == MODE_DOWNGRADE && serial.empty()) {
+        check.refusal = Refusal::NoSerialDowngrade;
+        check.text = "The unit reported no serial number, so no backup image in the set can be known to be its"
+                     " own; a downgrade would put another unit's calibration into it. Nothing was sent.";
+        return check;
+    }
+
+    std::string text;
+    if (!readControlText(env.path(kControlFileName), kUpgradeReadLimit, text)) {
+        check.refusal = Refusal::MissingFiles;
+        check.missing.push_back(kControlFileName);
+    }
+    const std::string mainName = mainSectionName(sectionKey(model, state.unitKind), mode);
+    const std::string calName = calibrationSectionName(mainName);
+    if (check.ok() && findSection(text, mainName) <= 0) {
+        check.refusal = Refusal::NoSection;
+        check.text = "The firmware set has no list for the " + unitName(state) + " (\"" + mainName
+                     + "\" is missing in control.upd): this set cannot upgrade this unit. Nothing was sent.";
+        return check;
+    }
+
+    std::vector<Needed> files;
+    StepListView list;
+    const bool calibration = check.ok() && findSection(text, calName) > 0;
+    if (calibration) {
+        if (!readList(text, calName, list, check))
+            return check;
+        const std::string first = list.slots[0].name;
+        if (list.slots[0].present != 0 && !isCalibrationStep(first) && !holds(first, "REBOOT"))
+            files.push_back({first});
+        const double newVersion = state.controlVersion;
+        const bool cables = state.unitKind == UNIT_DISPLAY
+                            && (model != 7410 ? newVersion >= 1.312 && before < 1.312
+                                              : newVersion >= 2.122 && before < 2.014);
+        const bool carryOver = mode != MODE_UPDATE_ONLY && layoutChange;
+        if (carryOver && model != 7410)
+            files.push_back({toolFileName("Kcnv"), true});
+        if (carryOver)
+            files.push_back({toolFileName("Lcnv"), true});
+        if (carryOver || cables)
+            files.push_back({toolFileName("header"), true});
+        if (carryOver)
+            files.push_back({clearingImageName(model, state.unitKind)});
+    }
+    if (check.ok()) {
+        if (!readList(text, mainName, list, check))
+            return check;
+        for (int i = 0; i < list.count(); ++i) {
+            const std::string& entry = list.slots[static_cast<std::size_t>(i)].name;
+            if (!holds(entry, "REBOOT") && !holds(entry, "NOTHING") && !(holds(entry, "KERNEL") && calibration))
+                files.push_back({entry});
+        }
+    }
+    if (mode == MODE_DOWNGRADE) {
+        files.push_back({backupImageName(serial)});
+        if (state.unitKind == UNIT_DISPLAY)
+            files.push_back({secondImageName(serial)});
+    }
+    for (const Needed& file : files) {
+        const std::string path = env.path(file.name);
+        const bool present = file.program ? toolRunnable(path) : fileReadable(path);
+        if (!present && std::find(check.missing.begin(), check.missing.end(), file.name) == check.missing.end())
+            check.missing.push_back(file.name);
+    }
+    if (!check.missing.empty()) {
+        check.refusal = Refusal::MissingFiles;
+        check.text = "The firmware set lacks files this upgrade of the " + unitName(state) + " needs:";
+        for (const std::string& name : check.missing)
+            check.text += "\n  " + name;
+        check.text += "\n(\"" + (env.workDir.empty() ? std::string(".") : env.workDir)
+                      + "\"; programs must be executable). Nothing was sent to the unit.";
+    }
+    return check;
+}

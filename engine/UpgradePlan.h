@@ -1,0 +1,58 @@
+// The checks an upgrade passes before its first byte goes to the unit: the
+// set holds this unit's section and every file the run will send or start,
+// the mode suits the unit, and no other unit's carry-over is pending.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/EngineEnv.h"
+#include "engine/UpgradeState.h"
+
+// Why an upgrade is refused. Nothing has been sent to the unit then.
+enum class Refusal : int {
+    None = 0,
+    NoSection,           // control.upd has no list for this model, kind and mode
+    BadSection,          // a list cannot be read whole (a tenth entry, a stray "/" or "{")
+    MissingFiles,        // files to send or programs to start are missing
+    UpdateAcrossLayout,  // update only would leave the calibration tables unconverted
+    PendingOtherUnit,    // another unit's (or an unnamed unit's) carry-over is unfinished
+    NoSerialDowngrade,   // a unit without a serial number has no backup image of its own
+    SetInUse,            // another run holds the set's working files
+    UnreadableSet,       // the set's working files cannot be locked or read
+};
+
+struct PlanCheck {
+    Refusal refusal = Refusal::None;
+    std::string text;  // what a person reads: the cause, the unit, the files
+    std::vector<std::string> missing;
+    bool ok() const { return refusal == Refusal::None; }
+};
+
+// The calibration threshold of a model: the first version with the new
+// table layout (1.222, or 2.014 for the 7410).
+double calibrationThreshold(int model);
+
+class ResumeLog;
+class WorkFilesLock;
+
+// Takes the lock on the set's working files for one run. Refused with
+// SetInUse while another run holds it, UnreadableSet when it cannot be
+// taken at all.
+PlanCheck lockWorkFiles(WorkFilesLock& lock, const EngineEnv& env);
+
+// True when the log is this unit's: non-empty and of its serial number. A
+// unit without a serial number owns a log without one only when
+// env.resumeUnnamed says so.
+bool logIsThisUnits(const ResumeLog& log, const std::string& serial, const EngineEnv& env);
+
+// The unit's version before this upgrade: the version its resume log
+// recorded when the log is this unit's, else the version it reports. A run
+// stopped after the new kernel went in still sees the old version.
+double versionBeforeUpgrade(const UpgradeState& state, const EngineEnv& env);
+
+// Checks the identified unit in state (model, kind, serial number, versions)
+// and state.mode against the firmware set in env.workDir and its resume
+// log. Sends nothing and changes no file. With env.discardPending another
+// unit's log does not refuse the run (the run sets it aside).
+PlanCheck checkUpgradePlan(const UpgradeState& state, const EngineEnv& env);
