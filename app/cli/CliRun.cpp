@@ -2,16 +2,21 @@
 #include "app/cli/CliRun.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <memory>
 #include <thread>
 
 #include "app/cli/CliTexts.h"
+#include "app/cli/PortProblem.h"
 #include "app/cli/ProgressView.h"
 #include "app/cli/TracingPort.h"
 #include "comlink/PortFactory.h"
 #include "comlink/PortNames.h"
+#include "engine/ResumeLog.h"
+#include "engine/UpgradePlan.h"
+#include "engine/WorkFilesLock.h"
 #include "engine/Workers.h"
 
 namespace {
@@ -30,6 +35,9 @@ struct Run {
     EngineEnv env;
     std::shared_ptr<std::atomic<int>> openResult = std::make_shared<std::atomic<int>>(0);
     int pressesSeen = 0;
+    // Held from before the search to the end, so that a second run in the
+    // same set is refused before it asks anything.
+    WorkFilesLock lock;
     // Last, so that it is destroyed first: its destructor stops and joins
     // the worker, which uses the state and the env.
     WorkerThread worker;
@@ -53,19 +61,6 @@ struct Run {
         return fresh;
     }
 };
-
-// "Comm 2 (/dev/ttyUSB1)" for a port name, "Comm 3 (\\.\COM3, not present)"
-// when the system has no such device, the path alone for a path.
-std::string describePort(const std::string& portName)
-{
-    const int index = parsePortName(portName);
-    if (index < 0)
-        return portName;
-    const std::string path = portDevicePath(index);
-    if (path.empty())
-        return portName + " (no such device)";
-    return portName + " (" + path + (portPresent(index) ? "" : ", not present") + ")";
-}
 
 // Opens portName whatever index the engine asks for; keeps the result of
 // the latest open in openResult.
@@ -111,7 +106,9 @@ IdentifyOutcome identify(Run& run)
     while (run.worker.running()) {
         std::this_thread::sleep_for(kPollInterval);
         const std::string status = run.state.statusText();
-        if (status != shown && !status.empty() && run.worker.running())
+        // The wizard's "GO BACK" text for a port that did not open is
+        // replaced by the CLI's own explanation after the search.
+        if (status != shown && !status.empty() && run.worker.running() && status.rfind("Error opening", 0) != 0)
             run.say("  " + status);
         shown = status;
         if (run.newInterrupt()) {
@@ -154,6 +151,17 @@ std::string question(const Run& run)
     return text;
 }
 
+// What a later run will do, for the stop messages: resume from the log
+// when this unit's log was written, else begin again.
+std::string nextRunText(const Run& run)
+{
+    ResumeLog log(run.env.path(kResumeLogName));
+    const std::string serial = run.state.serialNumber();
+    if (log.load() && log.length() != 0 && !serial.empty() && log.sameUnit(serial))
+        return "run unitflash-cli again and it resumes from logfile.LOG";
+    return "run unitflash-cli again to upgrade it from the start";
+}
+
 // Where the upgrade stands, for the stop and failure messages.
 std::string whereItStands(const UpgradeState& state)
 {
@@ -178,7 +186,7 @@ UpgradeOutcome upgrade(Run& run)
         // A flag raised while the worker goes on is a warning (a step list
         // that could not be read whole); one raised as it ends is its failure.
         if (warningDue && run.worker.running())
-            painter.printAbove("Warning: " + missingFilesText() + "\n");
+            painter.printAbove("Warning: " + run.state.failureText() + "\n");
         warningDue = false;
         if (run.state.errorFlag.load() != 0 || run.state.errorRaises.load() != errorsShown) {
             run.state.errorFlag = 0;
@@ -188,8 +196,7 @@ UpgradeOutcome upgrade(Run& run)
         painter.show(takeProgressSnapshot(run.state, staleStatus), systemClock().tickMs());
         if (run.newInterrupt()) {
             painter.printAbove("Stopping: the unit is " + whereItStands(run.state) + ".\n"
-                               + "It keeps what was sent; run unitflash-cli again and it resumes from"
-                                 " logfile.LOG.\n(Ctrl-C again to quit at once.)\n");
+                               + "It keeps what was sent; " + nextRunText(run) + ".\n(Ctrl-C again to quit at once.)\n");
             run.worker.requestStop();
         }
     }
@@ -206,23 +213,22 @@ int finishUpgrade(Run& run, UpgradeOutcome outcome)
     case UpgradeOutcome::Done:
         run.say("\n" + completionText(s.unitKind, s.unitVersion, s.finalVersion));
         return CLI_EXIT_DONE;
-    case UpgradeOutcome::Stopped:
-        run.say("Stopped " + whereItStands(s) + ". Run unitflash-cli again to resume.");
+    case UpgradeOutcome::Stopped: {
+        std::string next = nextRunText(run);
+        next[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(next[0])));
+        run.say("Stopped " + whereItStands(s) + ". " + next + ".");
         return CLI_EXIT_INTERRUPTED;
+    }
+    case UpgradeOutcome::Refused:
+        run.complain(s.failureText());
+        return refusalStatus(static_cast<Refusal>(s.refusal.load()));
     case UpgradeOutcome::Failed:
         break;
     }
-    run.say("\n" + missingFilesText());
     std::string detail = "The upgrade failed " + whereItStands(s) + ".";
-    const StepListView steps = s.steps()->snapshot();
-    const int running = runningStep(steps);
-    if (running >= 0) {
-        const std::string name = steps.slots[static_cast<std::size_t>(running)].name;
-        std::error_code ec;
-        if (name.find("REBOOT") == std::string::npos && name.find("NOTHING") == std::string::npos
-            && !std::filesystem::exists(name, ec))
-            detail += " The file \"" + name + "\" is not in the firmware set.";
-    }
+    if (const std::string why = s.failureText(); !why.empty())
+        detail += "\n" + why;
+    detail += "\nThe unit keeps what was sent; " + nextRunText(run) + " once the cause is mended.";
     run.complain(detail);
     return CLI_EXIT_FAILED;
 }
@@ -236,23 +242,24 @@ int identifyAndCheck(Run& run)
         return CLI_EXIT_INTERRUPTED;
     case IdentifyOutcome::NoUnit:
         if (const int error = run.openResult->load(); error != 0) {
-            run.complain("cannot open " + run.portText + " (error " + std::to_string(error)
-                         + "; in use, missing, or no permission).\n(" + run.state.statusText() + ")");
+            run.complain(portOpenProblem(run.request.port, error));
             return CLI_EXIT_FAILED;
         }
         run.complain("No unit answered on " + run.portText + " at 38400 or 57600 baud.\n"
-                     "Check the cable and that the unit is in its software-update mode.\n("
-                     + run.state.statusText() + ")");
+                     "Check the cable and that the unit is in its software-update mode.");
+        return CLI_EXIT_FAILED;
+    case IdentifyOutcome::UnknownKind:
+        run.complain(run.state.statusText());
         return CLI_EXIT_FAILED;
     case IdentifyOutcome::NoControlFile:
-        run.complain("missing firmware set: control.upd cannot be read.\n" + missingFilesText());
+        run.complain("missing firmware set: control.upd cannot be read.");
         return CLI_EXIT_USAGE;
     case IdentifyOutcome::Identified:
         break;
     }
     printIdentity(run);
     if (run.state.mode != MODE_UPDATE_ONLY) {
-        run.complain("missing firmware set: control.upd holds no version (\"Rev\").\n" + missingFilesText());
+        run.complain("missing firmware set: control.upd holds no version (\"Rev\").");
         return CLI_EXIT_USAGE;
     }
     if (run.state.unitVersion < kOldestUpgradable) {
@@ -260,6 +267,33 @@ int identifyAndCheck(Run& run)
         return CLI_EXIT_TOO_OLD;
     }
     return CLI_EXIT_DONE;
+}
+
+// The checks that refuse before the question: a unit newer than the set,
+// and everything the engine checks before it sends its first byte.
+int checkPlan(Run& run)
+{
+    const UpgradeState& s = run.state;
+    // Versions compare as the unit shows them, with three decimals.
+    const auto thousandths = [](double v) { return static_cast<long>(v * 1000.0 + 0.5); };
+    if (run.request.mode != MODE_DOWNGRADE && !run.request.allowOlderSet
+        && thousandths(s.unitVersion) > thousandths(s.controlVersion)) {
+        char text[256];
+        std::snprintf(text, sizeof text,
+                      "The unit's firmware (%5.3f) is newer than this firmware set (%5.3f); upgrading would put"
+                      " older firmware into it. Use a newer set, or --allow-older-set to go back on purpose."
+                      " Nothing was sent.",
+                      s.unitVersion.load(), s.controlVersion.load());
+        run.complain(text);
+        return CLI_EXIT_NEWER_UNIT;
+    }
+    run.state.mode = run.request.mode;
+    const PlanCheck plan = checkUpgradePlan(run.state, run.env);
+    run.state.mode = MODE_UPDATE_ONLY;
+    if (plan.ok())
+        return CLI_EXIT_DONE;
+    run.complain(plan.text);
+    return refusalStatus(plan.refusal);
 }
 
 }  // namespace
@@ -296,6 +330,11 @@ int runCli(const CliRequest& request, CliConsole& console)
     }
     if (!locateFirmwareSet(run))
         return CLI_EXIT_USAGE;
+    if (const PlanCheck locked = lockWorkFiles(run.lock, run.env); !locked.ok()) {
+        run.complain(locked.text);
+        return refusalStatus(locked.refusal);
+    }
+    run.env.workFilesLocked = true;
     // The converters' messages would scroll the redrawn progress away: they
     // go beside the trace, or into a log in the set; a plain log keeps them.
     // Absolute, since the programs run in the set's folder.
@@ -313,7 +352,11 @@ int runCli(const CliRequest& request, CliConsole& console)
     run.env.pauseScale = request.pauseScale;
     run.env.openDelayMs = request.openDelayMs;
 
+    run.env.discardPending = request.discardPending;
+    run.env.resumeUnnamed = request.resumeUnnamed;
     if (const int status = identifyAndCheck(run); status != CLI_EXIT_DONE)
+        return status;
+    if (const int status = checkPlan(run); status != CLI_EXIT_DONE)
         return status;
     if (!request.assumeYes && !(console.confirm && console.confirm(question(run)))) {
         run.say("Nothing was sent to the unit.");

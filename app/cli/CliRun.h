@@ -14,6 +14,9 @@ struct CliRequest {
     std::string workDir;           // the firmware set; "" = the current directory
     std::string traceFile;         // "" = no trace
     bool assumeYes = false;        // upgrade without asking
+    bool allowOlderSet = false;    // reinstall an older set over a newer unit
+    bool discardPending = false;   // set another unit's unfinished carry-over aside
+    bool resumeUnnamed = false;    // a unit without a serial number resumes such a unit's log
     double pauseScale = 1.0;       // multiplies the engine's fixed console pauses
     int openDelayMs = 5000;        // the engine's wait before it opens the port
 };

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "engine/UpgradePlan.h"
 #include "engine/UpgradeState.h"
 
 std::string unitKindName(int unitKind)
@@ -12,12 +13,6 @@ std::string unitKindName(int unitKind)
     if (unitKind == UNIT_REMOTE)
         return "Remote Handset";
     return "unit";
-}
-
-std::string missingFilesText()
-{
-    return "Loader is unable to locate one or more of the files required.\n"
-           "Please reinstall loader and try again.";
 }
 
 std::string techSupportText()
@@ -60,9 +55,36 @@ std::string exitStatusHelp()
 {
     return "Exit status:\n"
            "  0    the upgrade finished\n"
-           "  1    no unit answered, or the upgrade failed\n"
+           "  1    no unit answered or it could not be recognised, or the upgrade failed\n"
            "  2    bad arguments, or DIR holds no firmware set (control.upd)\n"
            "  3    the unit's firmware is older than 1.090 (send it to customer service)\n"
            "  4    the confirmation was answered no: nothing was sent to the unit\n"
-           "  130  stopped with Ctrl-C (the next run resumes from the log)\n";
+           "  5    the unit is newer than the firmware set (--allow-older-set to go back anyway)\n"
+           "  6    the firmware set cannot upgrade this unit as asked: files missing, no list for it,\n"
+           "       a list that cannot be read, or a downgrade of a unit without a serial number\n"
+           "  7    update only would cross the calibration layout change (use reinstall)\n"
+           "  8    another unit's calibration carry-over is unfinished in the set (--discard-pending)\n"
+           "  9    the firmware set is in use by another run\n"
+           "       (5 to 9: nothing was sent to the unit)\n"
+           "  130  stopped with Ctrl-C (a later run resumes from the log when one was written)\n";
+}
+
+int refusalStatus(Refusal refusal)
+{
+    switch (refusal) {
+    case Refusal::UpdateAcrossLayout:
+        return CLI_EXIT_UPDATE_ACROSS;
+    case Refusal::PendingOtherUnit:
+        return CLI_EXIT_PENDING;
+    case Refusal::SetInUse:
+        return CLI_EXIT_SET_IN_USE;
+    case Refusal::None:
+    case Refusal::NoSection:
+    case Refusal::BadSection:
+    case Refusal::MissingFiles:
+    case Refusal::NoSerialDowngrade:
+    case Refusal::UnreadableSet:
+        break;
+    }
+    return CLI_EXIT_SET_LACKS;
 }

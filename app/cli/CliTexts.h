@@ -10,8 +10,18 @@ enum CliExit : int {
     CLI_EXIT_USAGE = 2,        // bad arguments, or no firmware set in DIR
     CLI_EXIT_TOO_OLD = 3,      // the unit's firmware is too old for this tool
     CLI_EXIT_DECLINED = 4,     // the confirmation was answered "no": nothing was sent
+    CLI_EXIT_NEWER_UNIT = 5,   // the unit is newer than the set (refused without --allow-older-set)
+    CLI_EXIT_SET_LACKS = 6,    // the set cannot upgrade this unit as asked: missing files, no or bad list
+    CLI_EXIT_UPDATE_ACROSS = 7,  // update only across the calibration layout change
+    CLI_EXIT_PENDING = 8,      // another unit's carry-over is unfinished in the set
+    CLI_EXIT_SET_IN_USE = 9,   // another run holds the set
     CLI_EXIT_INTERRUPTED = 130 // stopped with Ctrl-C
 };
+
+enum class Refusal : int;
+
+// The exit status of an upgrade the engine refused (nothing was sent).
+int refusalStatus(Refusal refusal);
 
 // Below this unit version the unit has to go to customer service.
 constexpr double kOldestUpgradable = 1.09;
@@ -19,8 +29,6 @@ constexpr double kOldestUpgradable = 1.09;
 // "Display Handset", "Remote Handset", or "unit" for an unknown kind.
 std::string unitKindName(int unitKind);
 
-// What the missing-files error box says.
-std::string missingFilesText();
 
 // Why a unit below kOldestUpgradable is turned away, with whom to call.
 std::string techSupportText();

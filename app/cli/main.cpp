@@ -48,6 +48,14 @@ int main(int argc, char** argv)
                    "Write every byte sent and received to FILE with its time, as text and one line per block")
         ->type_name("FILE");
     app.add_flag("-y,--yes", request.assumeYes, "Upgrade without asking for confirmation");
+    app.add_flag("--allow-older-set", request.allowOlderSet,
+                 "Install the set even when the unit's firmware is newer than the set");
+    app.add_flag("--discard-pending", request.discardPending,
+                 "When another unit's calibration carry-over is unfinished in the set, rename its log and "
+                 "downloaded tables aside (\"SERIAL-pending-N-...\") and go on with this unit");
+    app.add_flag("--resume-unnamed", request.resumeUnnamed,
+                 "The unit reports no serial number and the set holds the unfinished carry-over of a unit "
+                 "without one: it is this unit, resume it");
     app.add_option("--pause-scale", request.pauseScale,
                    "Test and demo option: multiplies the fixed console pauses (default 1)")
         ->type_name("X")

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
+#include "engine/WorkFilesLock.h"
 #include "process/ChildProcess.h"
 #include "sim/unit/UnitState.h"
 #include "sim/unit/UnitsimProcess.h"
@@ -48,6 +50,35 @@ struct Station {
     }
 
     std::string cliOutput() const { return testkit::readText(root + "/cli.out"); }
+
+    // One whole CLI run on this unit with extra arguments and what a person
+    // types: its exit status and everything it printed.
+    std::pair<int, std::string> runCli(const std::vector<std::string>& extra, const std::string& typed = "")
+    {
+        testkit::writeBytes(root + "/typed.txt", std::vector<std::uint8_t>(typed.begin(), typed.end()));
+        std::vector<std::string> args{"unitflash-cli", "--pause-scale", "0.05", "--open-delay-ms", "0"};
+        for (const char* option : {"--port", "--workdir"})
+            if (std::find(extra.begin(), extra.end(), option) == extra.end())
+                args.insert(args.end(), {option, option == std::string("--port") ? unit->linkPath() : set});
+        args.insert(args.end(), extra.begin(), extra.end());
+        ChildProcess run;
+        run.redirectToFile(ChildProcess::StdIn, root + "/typed.txt");
+        run.redirectToFile(ChildProcess::StdOut, root + "/run.out");
+        run.mergeErrorIntoOutput();
+        EXPECT_TRUE(run.start(UNITFLASH_CLI_PATH, args));
+        if (!run.wait(120000))
+            run.kill();
+        return {run.exitStatus(), testkit::readText(root + "/run.out")};
+    }
+
+    // True when the unit was asked for an upload or a download.
+    bool unitWasWritten() const
+    {
+        for (const nlohmann::json& e : unit->events())
+            if (e["event"] == "command" && (e.value("text", "") == "btx" || e.value("text", "").starts_with("xmodem")))
+                return true;
+        return false;
+    }
 
     // After the unit has stopped: are the converted tables in its flash?
     void expectConvertedTables()
@@ -116,6 +147,65 @@ TEST(CliOnPty, AUnitThatVanishesMidRunIsFoundAgainUnderTheSameName)
 
     EXPECT_EQ(station.waitCli(180000), 0) << station.cliOutput();
     EXPECT_NE(station.cliOutput().find("is gone"), std::string::npos) << station.cliOutput();
+    EXPECT_EQ(station.unit->stop(), 0);
+    station.expectConvertedTables();
+    EXPECT_DOUBLE_EQ(station.finalVersion, 1.312);
+}
+
+// Every refusal ends with its own status and a text naming the cause, and
+// the unit is not written to.
+TEST(CliOnPty, RefusalsEndWithTheirOwnStatusAndWriteNothing)
+{
+    testkit::ScratchDir dir("cli-refusals");
+    Station station(dir, "unit", {"--kind", "ne", "--model", "7355"});
+    const auto expectRefusal = [&](int status, const std::string& text, const std::vector<std::string>& extra,
+                                   const std::string& typed = "") {
+        const auto [exit, output] = station.runCli(extra, typed);
+        EXPECT_EQ(exit, status) << output;
+        EXPECT_NE(output.find(text), std::string::npos) << output;
+    };
+    expectRefusal(2, "missing firmware set", {"--workdir", dir / "nowhere", "--yes"});
+    expectRefusal(1, "does not exist", {"--port", dir / "no-such-tty", "--yes"});
+    expectRefusal(4, "Nothing was sent", {}, "n\n");
+    expectRefusal(7, "only a reinstall", {"--mode", "update", "--yes"});
+    std::filesystem::rename(station.set + "/app_7355ne_1312.bin", station.set + "/app.bin");
+    expectRefusal(6, "\n  app_7355ne_1312.bin", {"--yes"});
+    std::filesystem::rename(station.set + "/app.bin", station.set + "/app_7355ne_1312.bin");
+    {
+        WorkFilesLock other;
+        ASSERT_EQ(other.acquire(station.set), WorkFilesLock::Result::Locked);
+        expectRefusal(9, "in use by another unitflash run", {"--yes"});
+    }
+    std::ofstream(station.set + "/logfile.LOG", std::ios::binary) << "B99999999\r\n1.221\r\nGETCAL\r\n";
+    expectRefusal(8, "SN B99999999", {"--yes"});
+    std::filesystem::remove(station.set + "/logfile.LOG");
+    EXPECT_FALSE(station.unitWasWritten());
+    EXPECT_EQ(station.unit->stop(), 0);
+
+    // Units the CLI turns away by their version.
+    station.unit = std::make_unique<UnitsimProcess>(station.root, std::vector<std::string>{"--no-pacing", "--version", "1.400"});
+    expectRefusal(5, "newer than this firmware set", {"--yes"});
+    EXPECT_EQ(station.unit->stop(), 0);
+    station.unit = std::make_unique<UnitsimProcess>(station.root, std::vector<std::string>{"--no-pacing", "--version", "1.050"});
+    expectRefusal(3, "customer service", {"--yes"});
+    EXPECT_FALSE(station.unitWasWritten());
+    EXPECT_EQ(station.unit->stop(), 0);
+}
+
+// Ctrl-C stops a run where it stands; the stop text promises the resume
+// only because a log was written, and the next run finishes the unit.
+TEST(CliOnPty, CtrlCStopsTheRunAndTheNextRunResumesIt)
+{
+    testkit::ScratchDir dir("cli-interrupt");
+    Station station(dir, "unit", {"--kind", "ne", "--model", "7355"});
+    station.startCli();
+    ASSERT_TRUE(station.unit->waitForEvents("command", 1, 60000, "xmodem 70000 40000 G"));
+    ::kill(static_cast<pid_t>(station.cli.processId()), SIGINT);
+    EXPECT_EQ(station.waitCli(60000), 130) << station.cliOutput();
+    EXPECT_NE(station.cliOutput().find("resumes from logfile.LOG"), std::string::npos) << station.cliOutput();
+
+    const auto [exit, output] = station.runCli({"--yes"});
+    EXPECT_EQ(exit, 0) << output;
     EXPECT_EQ(station.unit->stop(), 0);
     station.expectConvertedTables();
     EXPECT_DOUBLE_EQ(station.finalVersion, 1.312);
