@@ -69,11 +69,7 @@ std::string pendingText(const ResumeLog& log)
         step = "after " + log.record(i);
     return "The firmware set holds an unfinished calibration carry-over of " + who + " (stopped " + step
         + ", logfile.LOG). Finish that unit first by upgrading it again with this set, or set its carry-over"
-          " aside explicitly (unitflash-cli --discard-pending)"
-        + (owner.empty() ? "; if this unit, also without a serial number, is that unit, resume it with"
-                           " unitflash-cli --resume-unnamed"
-                         : "")
-        + ". Nothing was sent to this unit.";
+          " aside (its log and downloaded tables are then renamed, not deleted). Nothing was sent to this unit.";
 }
 
 // A file the run sends, or a program it starts.

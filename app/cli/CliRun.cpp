@@ -292,7 +292,13 @@ int checkPlan(Run& run)
     run.state.mode = MODE_UPDATE_ONLY;
     if (plan.ok())
         return CLI_EXIT_DONE;
-    run.complain(plan.text);
+    std::string hint;
+    if (plan.refusal == Refusal::PendingOtherUnit) {
+        hint = "\n--discard-pending sets it aside and upgrades this unit.";
+        if (s.serialNumber().empty() && plan.text.find("without a serial number") != std::string::npos)
+            hint += "\nThis unit has no serial number either: if it is that unit, --resume-unnamed resumes it.";
+    }
+    run.complain(plan.text + hint);
     return refusalStatus(plan.refusal);
 }
 

@@ -31,6 +31,23 @@ void showMissingFilesBox(DialogRunner& runner, QWidget* parent)
                "Please reinstall loader and try again."));
 }
 
+void showUpgradeFailedBox(DialogRunner& runner, QWidget* parent, const QString& cause)
+{
+    showBox(runner, parent, QMessageBox::Critical, tr("Upgrade failed"),
+            cause + tr("\n\nThe unit keeps what it has received. Upgrade it again once the cause is mended."));
+}
+
+bool askSetAsidePending(DialogRunner& runner, QWidget* parent, const QString& why)
+{
+    QMessageBox box(QMessageBox::Warning, tr("Unfinished carry-over of another unit"),
+                    why + tr("\n\nSet that unit's carry-over aside and upgrade this unit?"),
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return runner.run(box) == QMessageBox::Yes;
+}
+
 void showControlFileBox(DialogRunner& runner, QWidget* parent)
 {
     showBox(runner, parent, QMessageBox::NoIcon, tr("Error"), tr("Could not Open Control File!"));

@@ -11,6 +11,7 @@
 #include "app/gui/PropertyPages.h"
 #include "app/gui/PropertySheet.h"
 #include "engine/ControlFile.h"
+#include "engine/UpgradePlan.h"
 
 namespace {
 
@@ -58,10 +59,14 @@ void CMyPropertyPage5::setActive()
     if (s == nullptr)
         return;
     const UpgradeState& state = s->upgradeState();
-    // Update only is always open; a downgrade needs the unit's own backup
+    // Update only leaves the calibration tables as they are, so it is closed
+    // when the set crosses the tables' layout change from the version the
+    // unit had before this upgrade; a downgrade needs the unit's own backup
     // image in the firmware set; a reinstall is the default every time.
     const std::string backup = s->environment().path(state.serialNumber() + ".bin");
-    option(0)->setEnabled(true);
+    const double before = versionBeforeUpgrade(state, s->environment().engineEnv(nullptr, nullptr, nullptr));
+    const double threshold = calibrationThreshold(state.model);
+    option(0)->setEnabled(!(before < threshold && state.controlVersion >= threshold));
     option(1)->setEnabled(true);
     option(2)->setEnabled(!state.serialNumber().empty() && QFile::exists(QString::fromStdString(backup)));
     option(1)->setChecked(true);

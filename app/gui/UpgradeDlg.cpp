@@ -15,6 +15,7 @@
 #include "app/gui/PropertyPages.h"
 #include "app/gui/PropertySheet.h"
 #include "app/gui/Resources.h"
+#include "engine/UpgradePlan.h"
 
 namespace {
 
@@ -99,6 +100,17 @@ void CUpgradeDlg::wizardFinished(int result)
         accept();
         return;
     }
+    // Another unit's unfinished carry-over stays unless the technician sets
+    // it aside; the engine refuses the run otherwise.
+    discardPending = false;
+    const PlanCheck plan = checkUpgradePlan(state, env.engineEnv(nullptr, nullptr, nullptr));
+    if (plan.refusal == Refusal::PendingOtherUnit) {
+        if (!askSetAsidePending(env.runner(), this, QString::fromStdString(plan.text))) {
+            accept();
+            return;
+        }
+        discardPending = true;
+    }
     startUpgrade();
     show();
 }
@@ -109,7 +121,8 @@ void CUpgradeDlg::startUpgrade()
     wizard->joinIdentification();
     worker.join();
     notifier = std::make_unique<QueuedNotifier>(this, 0);
-    const EngineEnv workerEnv = env.engineEnv(notifier.get(), nullptr, &worker.stopFlag());
+    EngineEnv workerEnv = env.engineEnv(notifier.get(), nullptr, &worker.stopFlag());
+    workerEnv.discardPending = discardPending;
     UpgradeState& shared = state;
     worker.start([&shared, workerEnv] { runUpgrade(shared, workerEnv); });
 }
@@ -136,9 +149,16 @@ void CUpgradeDlg::customEvent(QEvent* event)
         if (restartRequested)
             restart();
         break;
-    case WM_FILE_ERROR:
-        showMissingFilesBox(env.runner(), isVisible() ? this : nullptr);
+    case WM_FILE_ERROR: {
+        // The engine's own cause when it gave one; the missing-files box for
+        // missing files and for a list that could not be read.
+        const std::string cause = state.failureText();
+        if (cause.empty() || state.refusal == static_cast<int>(Refusal::MissingFiles))
+            showMissingFilesBox(env.runner(), isVisible() ? this : nullptr);
+        else
+            showUpgradeFailedBox(env.runner(), isVisible() ? this : nullptr, QString::fromStdString(cause));
         break;
+    }
     default:
         break;
     }

@@ -65,6 +65,8 @@ private:
     QTimer timer;
     bool restartRequested = false;
     bool askOther = false;
+    // The technician chose to set another unit's unfinished carry-over aside.
+    bool discardPending = false;
     std::unique_ptr<CMyPropertySheet> wizard;
     std::unique_ptr<QueuedNotifier> notifier;
     WorkerThread worker;  // last: stopped and joined before the rest goes

@@ -23,9 +23,13 @@ WizardRig::~WizardRig() = default;
 
 void WizardRig::writeControlFile() const
 {
+    // A set that can upgrade the rig's unit: its list and its one file.
     QFile file(dir.filePath("control.upd"));
     if (file.open(QIODevice::WriteOnly))
-        file.write("Rev1.312\r\n");
+        file.write("Rev1.312\r\n\r\n7355NE\r\n    {app_7355ne_1312.bin}\r\n/\r\n");
+    QFile image(dir.filePath("app_7355ne_1312.bin"));
+    if (image.open(QIODevice::WriteOnly))
+        image.write("app");
 }
 
 void WizardRig::removeControlFile() const
@@ -49,6 +53,7 @@ bool WizardRig::reachPage5(double version, int mode)
     state.controlVersion = 1.312;
     state.mode = mode;
     state.unitKind = UNIT_DISPLAY;
+    state.model = 7355;
     state.setSerialNumber("B12345678");
     // Stands in for the report of a successful identification.
     postEngineEvent(&sheet, WM_WIZARD_BUTTONS, 2);
