@@ -55,6 +55,7 @@ std::string ConsoleSession::readReply(int limit)
 
 bool ConsoleSession::waitPromptIdn(int pauseMs)
 {
+    const std::uint32_t since = link_.tickMs();
     for (;;) {
         sendCommand("\n");
         sendCommand("idn? k\n");
@@ -62,23 +63,50 @@ bool ConsoleSession::waitPromptIdn(int pauseMs)
         if (!pause(pauseMs))
             return false;
         if (readReply(kReplyNormal).find(">>") != std::string::npos)
-            return true;
+            return answered();
         if (stopped())
             return false;
+        noteSilence(since);
     }
 }
 
 bool ConsoleSession::waitPromptNewline()
 {
+    const std::uint32_t since = link_.tickMs();
     std::string reply = readReply(kReplyNormal);
     while (reply.find(">>") == std::string::npos) {
         if (stopped())
             return false;
+        noteSilence(since);
         sendCommand("\n");
         if (!pause(1000))
             return false;
         reply = readReply(kReplyNormal);
     }
+    return answered();
+}
+
+void ConsoleSession::noteSilence(std::uint32_t since)
+{
+    // The waits have no limit, as the unit expects; a person watching must
+    // still learn that the line has gone quiet, rather than guess.
+    const std::uint32_t silentMs = link_.tickMs() - since;
+    if (silentMs < kSilenceNoticeMs || (port != nullptr && port->lost()))
+        return;
+    const std::uint32_t seconds = silentMs / 1000 / 10 * 10;
+    if (seconds == silenceReported)
+        return;
+    silenceReported = seconds;
+    state.setStatusText("No answer from the unit for " + std::to_string(seconds)
+                        + " s; still asking for its prompt. Check the cable, and that the unit is on and in its"
+                          " software-update mode.");
+}
+
+bool ConsoleSession::answered()
+{
+    if (silenceReported != 0)
+        state.setStatusText("The unit answers again.");
+    silenceReported = 0;
     return true;
 }
 

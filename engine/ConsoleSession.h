@@ -35,7 +35,8 @@ public:
     // Up to limit characters, collected for at most 500 ms from the call.
     std::string readReply(int limit);
     // Repeats "\n", "idn? k\n", "\n", a pause of pauseMs and a read until
-    // the reply holds ">>". False only when asked to stop.
+    // the reply holds ">>". False only when asked to stop. A long silence
+    // is told in the state's status text (as is the answer after it).
     bool waitPromptIdn(int pauseMs);
     // Reads; while the reply lacks ">>": "\n", 1000 ms, read again. False
     // only when asked to stop.
@@ -49,7 +50,15 @@ public:
     CommLink& link() { return link_; }
 
 private:
+    // After this long without a prompt the status text says so.
+    static constexpr std::uint32_t kSilenceNoticeMs = 20000;
+
     void watchPort();
+    // Says in the status text that the unit has not answered since `since`
+    // (every 10 s once kSilenceNoticeMs have passed).
+    void noteSilence(std::uint32_t since);
+    // The prompt came: says so when the silence was reported. Always true.
+    bool answered();
 
     CommLink& link_;
     const EngineEnv& env;
@@ -57,4 +66,5 @@ private:
     ReopeningPort* port;
     std::uint32_t nextRecoverMs = 0;
     bool reportedLoss = false;
+    std::uint32_t silenceReported = 0;  // the silence last reported, in whole seconds
 };

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 
@@ -163,12 +165,23 @@ TEST(UpgradeRun, StopWhileWaitingForASilentUnitEndsTheRunPromptly)
     EngineRig bench(id);
     // The unit dies after identification; the upgrade then waits for a
     // prompt that never comes until it is asked to stop.
+    // The stop comes once the run has said that the unit is silent.
     bench.behaviour.powerCutAfter = 3;
     UpgradeOutcome outcome = UpgradeOutcome::Done;
-    bench.session([&](const EngineEnv& env) {
+    std::atomic<bool> stop{false};
+    bench.session([&](const EngineEnv& rigEnv) {
+        EngineEnv env = rigEnv;
+        env.stop = &stop;
         ASSERT_EQ(runIdentification(bench.state, env), IdentifyOutcome::Identified);
         bench.state.mode = MODE_REINSTALL;
+        std::thread watcher([&] {
+            for (int i = 0; i < 6000 && bench.state.statusText().find("No answer from the unit for 20 s") == std::string::npos; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            EXPECT_NE(bench.state.statusText().find("No answer from the unit"), std::string::npos);
+            stop = true;
+        });
         outcome = runUpgrade(bench.state, env);
+        watcher.join();
     });
     EXPECT_EQ(outcome, UpgradeOutcome::Stopped);
     EXPECT_EQ(bench.state.errorFlag, 0);
