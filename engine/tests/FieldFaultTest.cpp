@@ -22,13 +22,6 @@ constexpr std::uint32_t kTablesSize = 13144;
 constexpr std::uint32_t kCablesAt = 0xB9AE4;   // the cable database's new address
 constexpr std::uint32_t kCablesSize = 2400;
 
-std::vector<std::uint8_t> flashAt(const UnitState& unit, std::uint32_t address, std::uint32_t length)
-{
-    std::vector<std::uint8_t> bytes;
-    unit.flash.read(address, length, bytes);
-    return bytes;
-}
-
 void writeText(const std::string& path, const std::string& text)
 {
     std::ofstream(path, std::ios::binary) << text;
@@ -53,18 +46,9 @@ const std::vector<std::uint8_t>& convertedTables()
     static const std::vector<std::uint8_t> tables = [] {
         EngineRig clean{UnitIdentity()};
         EXPECT_EQ(clean.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
-        return flashAt(clean.unit, kTablesAt, kTablesSize);
+        return clean.flash(kTablesAt, kTablesSize);
     }();
     return tables;
-}
-
-std::vector<std::string> significant(const std::vector<std::string>& commands)
-{
-    std::vector<std::string> out;
-    for (const std::string& c : commands)
-        if (!c.empty() && c != "idn? k")
-            out.push_back(c);
-    return out;
 }
 
 using Step = std::function<void(EngineRig&)>;
@@ -93,9 +77,9 @@ class FieldFault : public ::testing::TestWithParam<FaultRow> {};
 void expectNothingWrong(const EngineRig& bench, const std::vector<std::uint8_t>& tablesBefore,
                         const std::vector<std::uint8_t>& cablesBefore)
 {
-    const std::vector<std::uint8_t> tables = flashAt(bench.unit, kTablesAt, kTablesSize);
+    const std::vector<std::uint8_t> tables = bench.flash(kTablesAt, kTablesSize);
     EXPECT_TRUE(tables == tablesBefore || tables == convertedTables()) << "the tables hold something else";
-    const std::vector<std::uint8_t> cables = flashAt(bench.unit, kCablesAt, kCablesSize);
+    const std::vector<std::uint8_t> cables = bench.flash(kCablesAt, kCablesSize);
     EXPECT_TRUE(cables == cablesBefore || cables == makeCableDatabase(bench.unit.identity.serial))
         << "the cable database holds something else";
 }
@@ -103,8 +87,8 @@ void expectNothingWrong(const EngineRig& bench, const std::vector<std::uint8_t>&
 void expectCarriedAcross(EngineRig& bench)
 {
     EXPECT_EQ(bench.state.errorFlag, 0) << bench.state.failureText();
-    EXPECT_EQ(flashAt(bench.unit, kTablesAt, kTablesSize), convertedTables());
-    EXPECT_EQ(flashAt(bench.unit, kCablesAt, kCablesSize), makeCableDatabase(bench.unit.identity.serial));
+    EXPECT_EQ(bench.flash(kTablesAt, kTablesSize), convertedTables());
+    EXPECT_EQ(bench.flash(kCablesAt, kCablesSize), makeCableDatabase(bench.unit.identity.serial));
     EXPECT_DOUBLE_EQ(bench.state.finalVersion, 1.312);
     EXPECT_EQ(testkit::readBytes(bench.set(kResumeLogName)).size(), 0u);
 }
@@ -113,8 +97,8 @@ TEST_P(FieldFault, EndsCarriedAcrossOrFailsSoThatALaterRunFinishes)
 {
     const FaultRow& row = GetParam();
     EngineRig bench{UnitIdentity()};
-    const std::vector<std::uint8_t> tablesBefore = flashAt(bench.unit, kTablesAt, kTablesSize);
-    const std::vector<std::uint8_t> cablesBefore = flashAt(bench.unit, kCablesAt, kCablesSize);
+    const std::vector<std::uint8_t> tablesBefore = bench.flash(kTablesAt, kTablesSize);
+    const std::vector<std::uint8_t> cablesBefore = bench.flash(kCablesAt, kCablesSize);
     row.inject(bench);
 
     const UpgradeOutcome outcome = bench.identifyAndUpgrade(row.mode);
@@ -130,7 +114,7 @@ TEST_P(FieldFault, EndsCarriedAcrossOrFailsSoThatALaterRunFinishes)
         for (const auto& post : bench.notifier.posts)
             EXPECT_NE(post.first, WM_UPGRADE_DONE);
         if (row.nothingSent)
-            EXPECT_LE(significant(bench.commands()).size(), 1u) << "more than the identification was sent";
+            EXPECT_LE(bench.significantCommands().size(), 1u) << "more than the identification was sent";
         expectNothingWrong(bench, tablesBefore, cablesBefore);
     }
     if (row.afterFault)
@@ -151,7 +135,7 @@ TEST_P(FieldFault, EndsCarriedAcrossOrFailsSoThatALaterRunFinishes)
 // downloaded region on disk and the new kernel already in the unit.
 void stoppedAfterDownload(EngineRig& bench)
 {
-    const std::vector<std::uint8_t> region = flashAt(bench.unit, 0x70000, 0x40000);
+    const std::vector<std::uint8_t> region = bench.flash(0x70000, 0x40000);
     testkit::writeBytes(bench.set("caltab.bin"), region);
     writeText(bench.set(kResumeLogName), bench.unit.identity.serial + "\r\n1.221\r\nKERNEL\r\nREBOOT\r\nGETCAL\r\n");
     bench.unit.identity.version = 1.312;
@@ -339,7 +323,7 @@ TEST(FieldFaults, ASecondRunInTheSameSetIsRefusedWhileTheFirstHoldsIt)
     EXPECT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Refused);
     EXPECT_EQ(bench.state.refusal, static_cast<int>(Refusal::SetInUse));
     EXPECT_NE(bench.state.failureText().find("in use"), std::string::npos) << bench.state.failureText();
-    EXPECT_LE(significant(bench.commands()).size(), 1u);
+    EXPECT_LE(bench.significantCommands().size(), 1u);
     first.release();
     bench.state.resetUnit();
     bench.state.errorFlag = 0;

@@ -18,22 +18,6 @@
 
 namespace {
 
-std::vector<std::uint8_t> flashAt(const UnitState& unit, std::uint32_t address, std::uint32_t length)
-{
-    std::vector<std::uint8_t> bytes;
-    unit.flash.read(address, length, bytes);
-    return bytes;
-}
-
-std::vector<std::string> significant(const std::vector<std::string>& commands)
-{
-    std::vector<std::string> out;
-    for (const std::string& c : commands)
-        if (!c.empty() && c != "idn? k")
-            out.push_back(c);
-    return out;
-}
-
 // What the set's own converters make of a calibration region: the image
 // the unit must hold after the carry-over (load header, then the tables).
 std::vector<std::uint8_t> convertIndependently(EngineRig& bench, const std::vector<std::uint8_t>& region,
@@ -76,7 +60,7 @@ TEST_P(CalibrationCrossing, ReinstallCarriesTablesCablesAndBackupOver)
     id.model = c.model;
     id.version = defaultUnitVersion(c.model);
     EngineRig bench(id);
-    const std::vector<std::uint8_t> region = flashAt(bench.unit, c.region, c.regionSize);
+    const std::vector<std::uint8_t> region = bench.flash(c.region, c.regionSize);
     const std::vector<std::uint8_t> cables = makeCableDatabase(id.serial);
     const bool display = c.kind == UnitKind::Display;
     const char* kindArg = display ? "NE" : "FE";
@@ -89,7 +73,7 @@ TEST_P(CalibrationCrossing, ReinstallCarriesTablesCablesAndBackupOver)
 
     const std::vector<std::uint8_t> expected = convertIndependently(bench, region, c.model == 7410, kindArg);
     ASSERT_GT(expected.size(), 32u);
-    EXPECT_EQ(flashAt(bench.unit, loadAddress(expected), static_cast<std::uint32_t>(expected.size() - 32)),
+    EXPECT_EQ(bench.flash(loadAddress(expected), static_cast<std::uint32_t>(expected.size() - 32)),
               std::vector<std::uint8_t>(expected.begin() + 32, expected.end()));
 
     const std::vector<std::uint8_t> backup = testkit::readBytes(bench.set(id.serial + ".bin"));
@@ -100,7 +84,7 @@ TEST_P(CalibrationCrossing, ReinstallCarriesTablesCablesAndBackupOver)
 
     if (display) {
         const std::uint32_t cableAt = c.model == 7410 ? 0xC01CC : 0xB9AE4;
-        EXPECT_EQ(flashAt(bench.unit, cableAt, 2400), cables);
+        EXPECT_EQ(bench.flash(cableAt, 2400), cables);
     }
     EXPECT_EQ(testkit::readBytes(bench.set("logfile.LOG")).size(), 0u);
 }
@@ -114,7 +98,7 @@ TEST(UpgradeRun, ConsoleSequenceOfAReinstallThatCrossesTheCalibrationVersion)
     UnitIdentity id;
     EngineRig bench(id);
     ASSERT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
-    EXPECT_EQ(significant(bench.commands()),
+    EXPECT_EQ(bench.significantCommands(),
               (std::vector<std::string>{"getuid", "btx", "boot", "xmodem B6220 960 G", "btx",
                                         "xmodem 70000 40000 G", "btx", "btx", "boot", "btx", "reboot",
                                         "reboot"}));
@@ -125,25 +109,25 @@ TEST(UpgradeRun, UpdateOnlyAboveTheCalibrationVersionSendsKernelAndFirmwareOnly)
     UnitIdentity id;
     id.version = 1.312;
     EngineRig bench(id);
-    const std::vector<std::uint8_t> before = flashAt(bench.unit, 0x70000, 0x40000);
+    const std::vector<std::uint8_t> before = bench.flash(0x70000, 0x40000);
     ASSERT_EQ(bench.identifyAndUpgrade(MODE_UPDATE_ONLY), UpgradeOutcome::Done);
-    EXPECT_EQ(significant(bench.commands()),
+    EXPECT_EQ(bench.significantCommands(),
               (std::vector<std::string>{"getuid", "btx", "boot", "boot", "btx", "reboot", "reboot"}));
-    EXPECT_EQ(flashAt(bench.unit, 0x70000, 0x40000), before);
+    EXPECT_EQ(bench.flash(0x70000, 0x40000), before);
 }
 
 TEST(UpgradeRun, DowngradePutsTheBackupBackBeforeTheOlderFirmware)
 {
     UnitIdentity id;
     EngineRig bench(id);
-    const std::vector<std::uint8_t> region = flashAt(bench.unit, 0x70000, 0x40000);
+    const std::vector<std::uint8_t> region = bench.flash(0x70000, 0x40000);
     ASSERT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
     // The second image of a Display Handset comes with the set.
     std::filesystem::copy_file(bench.set(id.serial + ".bin"), bench.set(id.serial + "c.bin"));
 
     bench.state.resetUnit();
     ASSERT_EQ(bench.identifyAndUpgrade(MODE_DOWNGRADE), UpgradeOutcome::Done);
-    EXPECT_EQ(flashAt(bench.unit, 0x70000, 0x40000), region);
+    EXPECT_EQ(bench.flash(0x70000, 0x40000), region);
     EXPECT_DOUBLE_EQ(bench.state.finalVersion, 1.221);
     EXPECT_EQ(bench.state.steps()->name(2).substr(0, 4), "app_");
 }
@@ -205,7 +189,7 @@ TEST(UnitFaults, AFirmwareUploadCancelledTwiceIsSentThreeTimes)
     bench.behaviour.cancelUploads = 2;
     bench.behaviour.cancelUploadMatch = "firmware FWVER";
     ASSERT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
-    const std::vector<std::string> sent = significant(bench.commands());
+    const std::vector<std::string> sent = bench.significantCommands();
     // Kernel, cables, tables, clearing image, then the firmware three times.
     EXPECT_EQ(countCommands(sent, "btx"), 7);
     EXPECT_EQ(std::vector<std::string>(sent.end() - 5, sent.end()),
@@ -235,7 +219,7 @@ TEST(UnitFaults, CalibrationDownloadGetsThreeAttemptsAndRefusesAShortRegion)
         EXPECT_EQ(bench.state.errorFlag, 1);
         EXPECT_EQ(countCommands(bench.commands(), "xmodem 70000 40000 G"), 3);
         // Nothing after the calibration phase: the main list was not worked.
-        EXPECT_EQ(significant(bench.commands()).back(), "xmodem 70000 40000 G");
+        EXPECT_EQ(bench.significantCommands().back(), "xmodem 70000 40000 G");
         ResumeLog log(bench.set("logfile.LOG"));
         ASSERT_TRUE(log.load());
         EXPECT_EQ(log.record(1), "REBOOT");

@@ -75,3 +75,19 @@ std::vector<std::string> UnitRig::commands() const
         out.push_back(e["text"]);
     return out;
 }
+
+std::vector<std::string> UnitRig::significantCommands() const
+{
+    std::vector<std::string> out;
+    for (const std::string& c : commands())
+        if (!c.empty() && c != "idn? k")
+            out.push_back(c);
+    return out;
+}
+
+std::vector<std::uint8_t> UnitRig::flash(std::uint32_t address, std::uint32_t length) const
+{
+    std::vector<std::uint8_t> bytes;
+    unit.flash.read(address, length, bytes);
+    return bytes;
+}

@@ -37,6 +37,10 @@ public:
     std::vector<nlohmann::json> events() const;
     std::vector<nlohmann::json> events(const std::string& event) const;
     std::vector<std::string> commands() const;
+    // The commands that do something: without empty lines and "idn? k".
+    std::vector<std::string> significantCommands() const;
+    // A copy of length bytes of the unit's flash from address.
+    std::vector<std::uint8_t> flash(std::uint32_t address, std::uint32_t length) const;
 
     testkit::ScratchDir dir;
     UnitState unit;
