@@ -130,11 +130,18 @@ void printIdentity(Run& run)
                   unitKindName(s.unitKind).c_str(), s.model.load(), s.serialNumber().c_str(), s.unitVersion.load(),
                   s.controlVersion.load(), s.baudRate.load());
     run.say(text);
+    // A stopped carry-over of this unit: its log holds the version the unit
+    // had before it began, which is what the upgrade goes from.
+    if (const double before = versionBeforeUpgrade(s, run.env); before != s.unitVersion) {
+        std::snprintf(text, sizeof text, "  resumes         the upgrade from %5.3f recorded in logfile.LOG", before);
+        run.say(text);
+    }
 }
 
 std::string question(const Run& run)
 {
     const UpgradeState& s = run.state;
+    const double from = versionBeforeUpgrade(s, run.env);
     const int mode = run.request.mode;
     const char* verb = mode == MODE_UPDATE_ONLY ? "Update" : mode == MODE_DOWNGRADE ? "Downgrade" : "Upgrade";
     char text[256];
@@ -143,10 +150,10 @@ std::string question(const Run& run)
         // which only the unit can tell afterwards.
         std::snprintf(text, sizeof text,
                       "%s the %s SN %s from %5.3f (its backup image, then the set's downgrade list)? [y/N] ", verb,
-                      unitKindName(s.unitKind).c_str(), s.serialNumber().c_str(), s.unitVersion.load());
+                      unitKindName(s.unitKind).c_str(), s.serialNumber().c_str(), from);
     else
         std::snprintf(text, sizeof text, "%s the %s SN %s from %5.3f to %5.3f (%s)? [y/N] ", verb,
-                      unitKindName(s.unitKind).c_str(), s.serialNumber().c_str(), s.unitVersion.load(),
+                      unitKindName(s.unitKind).c_str(), s.serialNumber().c_str(), from,
                       s.controlVersion.load(), modeName(mode).c_str());
     return text;
 }
