@@ -24,6 +24,7 @@ private Q_SLOTS:
     void versionGate_data();
     void versionGate();
     void closingWhileUpgradingAsksAndStopsTheWorker();
+    void anotherUnitsPendingCarryOverIsKeptUnlessSetAside();
 };
 
 void WizardTest::flowButtonsPortListAndFailedIdentification()
@@ -193,6 +194,25 @@ void WizardTest::closingWhileUpgradingAsksAndStopsTheWorker()
     QVERIFY(rig.runner.shown[1].text.contains("The upgrade is still running."));
     QVERIFY(!rig.dlg->upgrading());
     QCOMPARE(finished.count(), 1);
+}
+
+void WizardTest::anotherUnitsPendingCarryOverIsKeptUnlessSetAside()
+{
+    WizardRig rig;
+    QFile log(rig.dir.filePath("logfile.LOG"));
+    QVERIFY(log.open(QIODevice::WriteOnly));
+    log.write("C99999999\r\n1.221\r\nKERNEL\r\n");
+    log.close();
+    QSignalSpy finished(rig.dlg.get(), &QDialog::finished);
+    rig.dlg->start();
+    QVERIFY(rig.reachPage5(1.221));
+    rig.runner.answers.push_back([](QDialog&) { return int(QMessageBox::No); });
+    QVERIFY(clickWhenEnabled(rig.dlg->sheet(), QWizard::FinishButton));
+    QCOMPARE(rig.runner.shown.size(), size_t(1));
+    QVERIFY(rig.runner.shown[0].text.contains("C99999999"));
+    QVERIFY(!rig.dlg->upgrading());
+    QCOMPARE(finished.count(), 1);
+    QVERIFY(QFile::exists(rig.dir.filePath("logfile.LOG")));
 }
 
 QTEST_MAIN(WizardTest)
