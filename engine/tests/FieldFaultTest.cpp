@@ -54,15 +54,15 @@ const std::vector<std::uint8_t>& convertedTables()
 using Step = std::function<void(EngineRig&)>;
 
 struct FaultRow {
-    const char* name;
-    Step inject;                 // the fault, before the first run
+    const char* name = "";
+    Step inject = {};            // the fault, before the first run
     int mode = MODE_REINSTALL;
     UpgradeOutcome outcome = UpgradeOutcome::Failed;
     const char* why = "";        // in the failure text (the status text when identification fails)
     bool nothingSent = false;    // the unit heard only the identification
-    Step afterFault;             // row-specific checks of the set's files after the faulty run
-    Step mend;                   // the cause mended; the next run must finish (none: no second run)
-    Step afterMend;
+    Step afterFault = {};        // row-specific checks of the set's files after the faulty run
+    Step mend = {};              // the cause mended; the next run must finish (none: no second run)
+    Step afterMend = {};
 };
 
 void PrintTo(const FaultRow& row, std::ostream* os)
@@ -113,8 +113,9 @@ TEST_P(FieldFault, EndsCarriedAcrossOrFailsSoThatALaterRunFinishes)
         EXPECT_EQ(bench.state.errorFlag, identified ? 1 : 0);
         for (const auto& post : bench.notifier.posts)
             EXPECT_NE(post.first, WM_UPGRADE_DONE);
-        if (row.nothingSent)
+        if (row.nothingSent) {
             EXPECT_LE(bench.significantCommands().size(), 1u) << "more than the identification was sent";
+        }
         expectNothingWrong(bench, tablesBefore, cablesBefore);
     }
     if (row.afterFault)
