@@ -2,6 +2,7 @@
 // closing, I/O and the queues.
 #include "comlink/Win32CommPort.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -13,6 +14,12 @@ namespace {
 
 // How long close() lets queued output leave before it purges.
 constexpr std::uint32_t kCloseDrainMs = 1000;
+// The events that end an idle wait: a received byte, a line error, a break.
+constexpr DWORD kIdleEvents = EV_RXCHAR | EV_ERR | EV_BREAK;
+// The longest sleep between two looks at the queue of a driver without events.
+constexpr DWORD kLongestPollMs = 100;
+// The most the port takes from the driver's input queue at once.
+constexpr DWORD kInboxBytes = 4096;
 
 template <typename T>
 T* allocateZeroed()
@@ -33,13 +40,18 @@ Win32CommPort::Win32CommPort(int portIndex_, int rxQueueSize_, int txQueueSize_,
         return;
     dcb = allocateZeroed<DCB>();
     readOverlapped = allocateZeroed<OVERLAPPED>();
-    writeOverlapped = allocateZeroed<OVERLAPPED>();
+    eventOverlapped = allocateZeroed<OVERLAPPED>();
     savedTimeouts = allocateZeroed<COMMTIMEOUTS>();
-    if (!dcb || !readOverlapped || !writeOverlapped || !savedTimeouts) {
+    writer.reset(new (std::nothrow) OverlappedWriter());
+    if (!dcb || !readOverlapped || !eventOverlapped || !savedTimeouts || !writer) {
         freeRecords();
         lastError = COMM_OUT_OF_MEMORY;
         return;
     }
+    // Each overlapped request waits on its own event: a read, the write in
+    // flight and the idle wait may be outstanding on the handle together.
+    readOverlapped->hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    eventOverlapped->hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     dcb->DCBlength = sizeof(DCB);
     txQueueSize = static_cast<std::uint16_t>(txQueueSize_ & 0xFFFF);
     rxQueueSize = static_cast<std::uint16_t>(rxQueueSize_ & 0xFFFF);
@@ -55,11 +67,15 @@ Win32CommPort::Win32CommPort(int portIndex_, int rxQueueSize_, int txQueueSize_,
 
 void Win32CommPort::freeRecords()
 {
+    for (OVERLAPPED* ov : {readOverlapped, eventOverlapped})
+        if (ov != nullptr && ov->hEvent != nullptr)
+            CloseHandle(ov->hEvent);
     delete readOverlapped;
-    delete writeOverlapped;
+    delete eventOverlapped;
     delete savedTimeouts;
     delete dcb;
-    readOverlapped = writeOverlapped = nullptr;
+    writer.reset();
+    readOverlapped = eventOverlapped = nullptr;
     savedTimeouts = nullptr;
     dcb = nullptr;
 }
@@ -91,7 +107,7 @@ int Win32CommPort::configure()
     counted = true;
     SetupComm(handle, rxQueueSize, txQueueSize);
     GetCommMask(handle, &savedEventMask);
-    SetCommMask(handle, 0);
+    SetCommMask(handle, kIdleEvents);
 
     GetCommState(handle, dcb);
     dcb->BaudRate = 19200;
@@ -131,6 +147,8 @@ int Win32CommPort::open()
     if (h == INVALID_HANDLE_VALUE)
         return lastError = lastSystemError();
     handle = h;
+    deviceLost = false;
+    inputUnread = false;
     return 0;
 }
 
@@ -141,11 +159,17 @@ int Win32CommPort::close()
     // output only if some are still queued.
     Clock& clock = systemClock();
     const std::uint32_t end = clock.tickMs() + kCloseDrainMs;
-    while (outputQueued() > 0 && tickBefore(clock.tickMs(), end))
+    if (writer)
+        writer->settle(handle, kCloseDrainMs);
+    while (!deviceLost && outputQueued() > 0 && tickBefore(clock.tickMs(), end))
         Sleep(2);
+    disarmEventWait();
     purge(0, 0);
     if (outputQueued() > 0)
         purge(1, 0);
+    // The driver must be done with the write's buffer before the handle goes.
+    if (writer)
+        writer->abandon(handle);
     EscapeCommFunction(handle, CLRDTR);
     EscapeCommFunction(handle, CLRRTS);
     const BOOL ok = CloseHandle(handle);
@@ -157,22 +181,122 @@ int Win32CommPort::close()
 
 int Win32CommPort::idle()
 {
-    Sleep(0);
+    return idleFor(1);
+}
+
+int Win32CommPort::idleFor(int maxWaitMs)
+{
+    if (handle == INVALID_HANDLE_VALUE || deviceLost || eventOverlapped == nullptr)
+        return lastError = COMM_DEVICE_FAULT;
+    DWORD waitMs = static_cast<DWORD>(std::max(1, maxWaitMs));
+    COMSTAT comstat{};
+    if (!latchErrors(&comstat))
+        return lastError = COMM_DEVICE_FAULT;
+    // No event tells that output has left: sleep no longer than the queue
+    // needs, so a loop waiting for the drain sees it in time.
+    if (comstat.cbOutQue > 0)
+        waitMs = std::min(waitMs, static_cast<DWORD>(lineMsFor(static_cast<long>(comstat.cbOutQue))));
+    // Queued input ends the first wait at once; after that only new input
+    // does, so a pause that does not read sleeps its time.
+    const DWORD queuedIn = comstat.cbInQue + static_cast<DWORD>(buffered());
+    if (queuedIn > 0 && !inputUnread) {
+        inputUnread = true;
+        return 0;
+    }
+    // Input waiting unread: a pause that does not read sleeps its time. (A
+    // driver may signal received bytes for as long as any are queued, and
+    // the armed wait would end at once, again and again.)
+    if (inputUnread && queuedIn > 0) {
+        Sleep(waitMs);
+        return 0;
+    }
+    if (!eventsWork)
+        return sleepPolling(waitMs);
+    if (!eventWaitArmed) {
+        eventsSeen = 0;
+        if (WaitCommEvent(handle, &eventsSeen, eventOverlapped))
+            return eventsSeen != 0 ? 0 : noEvents(waitMs);
+        if (GetLastError() != ERROR_IO_PENDING) {
+            if (!latchErrors())
+                return lastError = COMM_DEVICE_FAULT;
+            return noEvents(waitMs);
+        }
+        eventWaitArmed = true;
+    }
+    // A wait that runs out stays armed for the next call: one WaitCommEvent
+    // at a time is all a handle allows.
+    if (WaitForSingleObject(eventOverlapped->hEvent, waitMs) == WAIT_OBJECT_0) {
+        DWORD unused = 0;
+        GetOverlappedResult(handle, eventOverlapped, &unused, FALSE);
+        eventWaitArmed = false;
+        if (!latchErrors())
+            return lastError = COMM_DEVICE_FAULT;
+        // Only a mask change ends a real driver's wait without an event; a
+        // driver that cannot watch the line (wine on a pseudo-terminal ends
+        // every wait at once) is polled instead from now on.
+        if (eventsSeen == 0)
+            return noEvents(waitMs);
+    }
     return 0;
 }
 
-void Win32CommPort::latchErrors(COMSTAT* comstat)
+int Win32CommPort::noEvents(DWORD waitMs)
+{
+    eventsWork = false;
+    return sleepPolling(waitMs);
+}
+
+int Win32CommPort::sleepPolling(DWORD waitMs)
+{
+    // Without events, the queue is looked at between sleeps that grow with
+    // the silence: an answer that follows a command or a block comes within
+    // a few milliseconds, while a long silent wait wakes a few times a second.
+    const std::uint32_t now = systemClock().tickMs();
+    const std::uint32_t silentMs = tickBefore(lastActivity, now) ? now - lastActivity : 0;
+    const DWORD slice = std::clamp<DWORD>(silentMs / 8, 1, kLongestPollMs);
+    Sleep(std::min(waitMs, slice));
+    COMSTAT comstat{};
+    if (!latchErrors(&comstat))
+        return lastError = COMM_DEVICE_FAULT;
+    if (comstat.cbInQue > 0) {
+        lastActivity = systemClock().tickMs();
+        inputUnread = true;
+    }
+    return 0;
+}
+
+void Win32CommPort::disarmEventWait()
+{
+    if (!eventWaitArmed)
+        return;
+    // Changing the mask completes the armed wait; put the mask back after.
+    DWORD mask = 0;
+    GetCommMask(handle, &mask);
+    SetCommMask(handle, 0);
+    DWORD unused = 0;
+    GetOverlappedResult(handle, eventOverlapped, &unused, TRUE);
+    SetCommMask(handle, mask);
+    eventWaitArmed = false;
+}
+
+bool Win32CommPort::latchErrors(COMSTAT* comstat)
 {
     DWORD errors = 0;
     COMSTAT local{};
-    ClearCommError(handle, &errors, comstat ? comstat : &local);
+    if (!ClearCommError(handle, &errors, comstat ? comstat : &local)) {
+        // The driver no longer knows the device: it went away.
+        deviceLost = true;
+        return false;
+    }
     errorLatch |= errors;
+    return true;
 }
 
 DWORD Win32CommPort::outputQueued()
 {
     COMSTAT comstat{};
-    latchErrors(&comstat);
+    if (!latchErrors(&comstat))
+        return 0;
     return comstat.cbOutQue;
 }
 
@@ -181,7 +305,7 @@ int Win32CommPort::queueStatus(QueueStatus& out, int)
     COMSTAT comstat{};
     latchErrors(&comstat);
     out.rxValid = 1;
-    out.rxCount = static_cast<int>(comstat.cbInQue);
+    out.rxCount = static_cast<int>(comstat.cbInQue + buffered());
     out.rxSize = rxQueueSize;
     out.txValid = 1;
     out.txCount = static_cast<int>(comstat.cbOutQue);
@@ -193,18 +317,27 @@ int Win32CommPort::queueStatus(QueueStatus& out, int)
 
 int Win32CommPort::write(const std::uint8_t* bytes, unsigned len)
 {
+    if (!writer || deviceLost || len == 0) {
+        lastError = COMM_OUTPUT_INCOMPLETE;
+        return 0;
+    }
+    // One write in flight: the next waits for it, as long as its bytes need
+    // on the line and half a second more.
+    const DWORD bound = static_cast<DWORD>(lineMsFor(static_cast<long>(writer->inFlight())) + 500);
+    if (!writer->settle(handle, bound)) {
+        lastError = COMM_OUTPUT_INCOMPLETE;
+        return 0;
+    }
     COMSTAT comstat{};
     latchErrors(&comstat);
-    const unsigned room = txQueueSize - static_cast<unsigned>(comstat.cbOutQue);
-    const unsigned n = len < room ? len : room;
-    DWORD written = 0;
-    if (!WriteFile(handle, bytes, n, &written, writeOverlapped)) {
-        if (GetLastError() == ERROR_IO_PENDING)
-            written = n;
-        else
-            latchErrors();
-    }
+    const unsigned room = txQueueSize > comstat.cbOutQue ? txQueueSize - static_cast<unsigned>(comstat.cbOutQue) : 0;
+    const unsigned n = txQueueSize == 0 ? len : std::min(len, room);
+    const DWORD written = n == 0 ? 0 : writer->start(handle, bytes, n);
+    if (written == 0 && n != 0)
+        latchErrors();
     noteWritten(static_cast<long>(written));
+    // An answer is due once these bytes have left the line.
+    lastActivity = systemClock().tickMs() + static_cast<std::uint32_t>(lineMsFor(static_cast<long>(written)));
     if (written < len)
         lastError = COMM_OUTPUT_INCOMPLETE;
     return static_cast<int>(written);
@@ -220,17 +353,36 @@ int Win32CommPort::sendPriorityChar(int ch)
 
 int Win32CommPort::read(std::uint8_t* bytes, unsigned len)
 {
-    DWORD done = 0;
-    COMSTAT comstat{};
-    latchErrors(&comstat);
-    if (comstat.cbInQue == 0)
+    inputUnread = false;
+    if (!bytes || len == 0)
         return 0;
-    const DWORD n = len < comstat.cbInQue ? len : comstat.cbInQue;
-    if (!ReadFile(handle, bytes, n, &done, readOverlapped) && GetLastError() != ERROR_IO_PENDING)
-        latchErrors();
-    if (done < n)
-        GetOverlappedResult(handle, readOverlapped, &done, TRUE);
-    return static_cast<int>(done);
+    // Bytes are taken from the driver a queue at a time and handed out from
+    // the port's own buffer: a read per byte would cost two driver calls per
+    // byte, which under load is more than the line delivers.
+    if (inboxAt == inbox.size()) {
+        COMSTAT comstat{};
+        if (deviceLost || !latchErrors(&comstat)) {
+            lastError = COMM_DEVICE_FAULT;
+            return 0;
+        }
+        if (comstat.cbInQue == 0)
+            return 0;
+        inbox.resize(std::min<DWORD>(comstat.cbInQue, kInboxBytes));
+        inboxAt = 0;
+        DWORD done = 0;
+        if (!ReadFile(handle, inbox.data(), static_cast<DWORD>(inbox.size()), &done, readOverlapped)
+            && GetLastError() != ERROR_IO_PENDING)
+            latchErrors();
+        if (done < inbox.size())
+            GetOverlappedResult(handle, readOverlapped, &done, TRUE);
+        inbox.resize(done);
+        if (done > 0 && tickBefore(lastActivity, systemClock().tickMs()))
+            lastActivity = systemClock().tickMs();
+    }
+    const std::size_t n = std::min<std::size_t>(len, inbox.size() - inboxAt);
+    std::memcpy(bytes, inbox.data() + inboxAt, n);
+    inboxAt += n;
+    return static_cast<int>(n);
 }
 
 int Win32CommPort::readChar()
@@ -246,6 +398,9 @@ int Win32CommPort::purge(int which, int count)
         return 0;
     }
     if (count == 0) {
+        inputUnread = false;
+        inbox.clear();
+        inboxAt = 0;
         PurgeComm(handle, PURGE_RXCLEAR);
         return 0;
     }

@@ -80,7 +80,8 @@ int Win32CommPort::readModemInput(int mask)
 
 int Win32CommPort::refreshModemStatus()
 {
-    latchErrors();
+    if (!latchErrors())
+        return lastError = COMM_DEVICE_FAULT;
     DWORD status = 0;
     GetCommModemStatus(handle, &status);
     modemStatus = static_cast<int>(status & 0xFF);
@@ -128,11 +129,13 @@ int Win32CommPort::getEventMask(unsigned& mask)
 
 int Win32CommPort::setEventMask(unsigned mask)
 {
+    disarmEventWait();
     return SetCommMask(handle, mask) ? 0 : lastSystemError();
 }
 
 int Win32CommPort::waitEvent(unsigned& mask)
 {
+    disarmEventWait();
     DWORD m = 0;
     if (!WaitCommEvent(handle, &m, nullptr))
         return lastSystemError();

@@ -10,12 +10,18 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "comlink/CommPort.h"
+#include "comlink/OverlappedWriter.h"
 #include "comlink/PortControl.h"
 
 // "\\.\COMn" opened for overlapped I/O, so a read returns at once with what
-// the driver holds. Construction opens and configures the device: 19200
+// the driver holds. Waits sleep in an overlapped WaitCommEvent on received
+// bytes and line errors; writes go out one at a time from the port's own
+// buffer. A device that went away (a USB adapter pulled out) makes reads and
+// waits return -828 at once. Construction opens and configures the device: 19200
 // baud, 8N1, no hardware flow control, DTR and RTS raised. The caller reads
 // lastError after construction (0 = usable). One thread at a time.
 class Win32CommPort : public PortControl<Win32CommPort> {
@@ -24,8 +30,13 @@ public:
     Win32CommPort(int portIndex, int rxQueueSize, int txQueueSize, int noOpen = 0);
     ~Win32CommPort() override;
 
-    // Sleep(0): gives up the rest of the time slice; 0.
+    // idleFor(1).
     int idle() override;
+    // Sleeps until a byte or a line error arrives, or maxWaitMs pass; while
+    // output is queued, no longer than it needs to leave. Input that an
+    // earlier call reported and nobody has read since does not end the
+    // sleep. 0, or -828 once the device has gone away.
+    int idleFor(int maxWaitMs) override;
     int refreshModemStatus() override;
     int configure() override;
     int open() override;
@@ -40,11 +51,16 @@ public:
     // (see OutputDrain).
     int setLineSettings(int baud, char parity, int dataBits, int stopBits) override;
     int getLineSettings(int& baud, char& parity, int& dataBits, int& stopBits) override;
-    // A write the driver left pending counts as taken in full.
+    // A write the driver left pending counts as taken in full; its bytes
+    // are the port's own until it completes. A write waits for the one
+    // before it (at most its line time and half a second); 0 and -805 when
+    // that one is still held up.
     int write(const std::uint8_t* bytes, unsigned len) override;
     int sendPriorityChar(int ch) override;
     int readChar() override;
-    // Waits only for the part of a read the driver reported as queued.
+    // Takes what the driver holds (up to 4 KiB) into the port's buffer at
+    // once and reads from there; waits only for the part the driver
+    // reported as queued. The queue counts include the buffer.
     int read(std::uint8_t* bytes, unsigned len) override;
     int purge(int which, int count) override;
     int dumpSettings(const LineSink& sink) override;
@@ -61,7 +77,7 @@ public:
 
     DCB* dcb = nullptr;
     OVERLAPPED* readOverlapped = nullptr;
-    OVERLAPPED* writeOverlapped = nullptr;
+    OVERLAPPED* eventOverlapped = nullptr;  // the idle wait's WaitCommEvent, with its event
     COMMTIMEOUTS* savedTimeouts = nullptr;
     HANDLE handle = INVALID_HANDLE_VALUE;
     DWORD savedEventMask = 0;
@@ -81,10 +97,26 @@ private:
     void writeFlowPlan(const FlowPlan& plan);
     int applyFlowChange() { return SetCommState(handle, dcb) ? 0 : lastSystemError(); }
 
-    void latchErrors(COMSTAT* comstat = nullptr);
+    // False (and the device marked lost) when the driver no longer answers.
+    bool latchErrors(COMSTAT* comstat = nullptr);
+    // Ends an armed idle wait, so that the event mask can change.
+    void disarmEventWait();
+    // The idle wait of a driver that cannot wait for events.
+    int noEvents(DWORD waitMs);
+    int sleepPolling(DWORD waitMs);
     // Bytes still waiting in the driver's output queue (errors latched).
     DWORD outputQueued();
     void freeRecords();
 
     bool counted = false;  // this object incremented its portUseCount entry
+    std::unique_ptr<OverlappedWriter> writer;
+    DWORD eventsSeen = 0;       // filled by the armed WaitCommEvent
+    bool eventWaitArmed = false;
+    bool deviceLost = false;
+    bool inputUnread = false;   // idleFor reported queued input; no read since
+    bool eventsWork = true;     // the driver's WaitCommEvent watches the line
+    std::vector<std::uint8_t> inbox;  // taken from the driver, not yet read
+    std::size_t inboxAt = 0;
+    std::size_t buffered() const { return inbox.size() - inboxAt; }
+    std::uint32_t lastActivity = 0;  // tick of the last input, or when the last write leaves
 };
