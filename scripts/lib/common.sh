@@ -82,5 +82,5 @@ test_build_settings() {
 # scripts/test-windows runs under wine (GoogleTest from Debian's sources).
 WINDOWS_BUILD_DIR=build/windows
 WINDOWS_BUILD_OPTS=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
-                    -DUNITFLASH_TESTS=ON -DUNITFLASH_BENCH=OFF -DUNITFLASH_WERROR=ON
+                    -DUNITFLASH_TESTS=ON -DUNITFLASH_BENCH=ON -DUNITFLASH_WERROR=ON
                     -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/lib/wine/wine64)
