@@ -114,12 +114,21 @@ double calibrationThreshold(int model)
     return model == 7410 ? 2.014 : 1.222;
 }
 
-double versionBeforeUpgrade(const UpgradeState& state, const EngineEnv& env)
+namespace {
+
+// The version before the upgrade, from a log already read.
+double versionBefore(const ResumeLog& log, const UpgradeState& state, const EngineEnv& env)
 {
-    const ResumeLog log = loadLog(env);
     if (logIsThisUnits(log, state.serialNumber(), env) && log.length() >= ResumeLog::kHeaderSize)
         return log.recordedVersion();
     return state.unitVersion;
+}
+
+}  // namespace
+
+double versionBeforeUpgrade(const UpgradeState& state, const EngineEnv& env)
+{
+    return versionBefore(loadLog(env), state, env);
 }
 
 PlanCheck checkUpgradePlan(const UpgradeState& state, const EngineEnv& env)
@@ -133,9 +142,10 @@ PlanCheck checkUpgradePlan(const UpgradeState& state, const EngineEnv& env)
     if (log.length() != 0 && !logIsThisUnits(log, serial, env) && !env.discardPending) {
         check.refusal = Refusal::PendingOtherUnit;
         check.text = pendingText(log);
+        check.pendingUnnamed = log.serial().empty();
         return check;
     }
-    const double before = versionBeforeUpgrade(state, env);
+    const double before = versionBefore(log, state, env);
     const double threshold = calibrationThreshold(model);
     const bool layoutChange = before < threshold && state.controlVersion >= threshold;
     if (mode == MODE_UPDATE_ONLY && layoutChange) {

@@ -26,6 +26,8 @@ struct PlanCheck {
     Refusal refusal = Refusal::None;
     std::string text;  // what a person reads: the cause, the unit, the files
     std::vector<std::string> missing;
+    // PendingOtherUnit: the pending log names no serial number.
+    bool pendingUnnamed = false;
     bool ok() const { return refusal == Refusal::None; }
 };
 

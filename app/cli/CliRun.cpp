@@ -302,7 +302,7 @@ int checkPlan(Run& run)
     std::string hint;
     if (plan.refusal == Refusal::PendingOtherUnit) {
         hint = "\n--discard-pending sets it aside and upgrades this unit.";
-        if (s.serialNumber().empty() && plan.text.find("without a serial number") != std::string::npos)
+        if (s.serialNumber().empty() && plan.pendingUnnamed)
             hint += "\nThis unit has no serial number either: if it is that unit, --resume-unnamed resumes it.";
     }
     run.complain(plan.text + hint);
