@@ -133,9 +133,13 @@ double versionBeforeUpgrade(const UpgradeState& state, const EngineEnv& env)
 
 PlanCheck checkUpgradePlan(const UpgradeState& state, const EngineEnv& env)
 {
+    return checkUpgradePlan(state, env, state.mode);
+}
+
+PlanCheck checkUpgradePlan(const UpgradeState& state, const EngineEnv& env, int mode)
+{
     PlanCheck check;
     const int model = state.model == 7300 || state.model == 7350 ? 7355 : state.model.load();
-    const int mode = state.mode;
     const std::string serial = state.serialNumber();
 
     const ResumeLog log = loadLog(env);

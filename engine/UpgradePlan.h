@@ -31,6 +31,10 @@ struct PlanCheck {
     bool ok() const { return refusal == Refusal::None; }
 };
 
+// The lowest unit version this loader upgrades; older units go to customer
+// service.
+constexpr double kMinimumUnitVersion = 1.09;
+
 // The calibration threshold of a model: the first version with the new
 // table layout (1.222, or 2.014 for the 7410).
 double calibrationThreshold(int model);
@@ -58,3 +62,6 @@ double versionBeforeUpgrade(const UpgradeState& state, const EngineEnv& env);
 // log. Sends nothing and changes no file. With env.discardPending another
 // unit's log does not refuse the run (the run sets it aside).
 PlanCheck checkUpgradePlan(const UpgradeState& state, const EngineEnv& env);
+// The same check for an upgrade in mode instead of state.mode: what a
+// choice would meet, before it is made.
+PlanCheck checkUpgradePlan(const UpgradeState& state, const EngineEnv& env, int mode);

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "app/cli/CliTexts.h"
-#include "app/cli/PortProblem.h"
+#include "comlink/PortProblem.h"
 #include "app/cli/ProgressView.h"
 #include "app/cli/TracingPort.h"
 #include "comlink/PortFactory.h"

@@ -1,18 +1,21 @@
-// Shows the program's modal dialogs and message boxes, so that tests can
-// answer them without a nested event loop waiting for a person.
+// Shows the program's dialogs and message boxes, so that tests can answer
+// them without waiting for a person.
 #pragma once
-
-#include <functional>
 
 class QDialog;
 
-// Runs a prepared modal dialog and returns its result code (QDialog::Accepted,
-// QDialog::Rejected, or a message box's standard button). GUI thread only.
+// GUI thread only.
 class DialogRunner {
 public:
     virtual ~DialogRunner() = default;
+    // Opens a dialog without waiting for it; its finished() signal carries
+    // the answer. Window-modal over a visible parent, application-modal
+    // otherwise (the main window is hidden during the first wizard run).
+    virtual void open(QDialog& dialog);
+    // Shows a dialog and waits for its answer in a nested event loop. Only
+    // for the fatal library error box, after which the process ends.
     virtual int run(QDialog& dialog);
 };
 
-// The runner used when none is given: QDialog::exec().
+// The runner used when none is given.
 DialogRunner& defaultDialogRunner();

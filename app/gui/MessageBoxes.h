@@ -1,23 +1,32 @@
-// The program's message boxes, each shown modally through a DialogRunner.
+// The program's message boxes. Each is built here and shown by its caller
+// (through a DialogQueue or a DialogRunner); the caller owns it.
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 class DialogRunner;
+class QMessageBox;
 class QWidget;
 
-// "ERROR OCCURED": a control or firmware file is missing. Stop icon, OK.
-void showMissingFilesBox(DialogRunner& runner, QWidget* parent);
-// "Upgrade failed": the cause the engine gave (the step, the file, why).
-void showUpgradeFailedBox(DialogRunner& runner, QWidget* parent, const QString& cause);
-// Another unit's calibration carry-over is unfinished in the set (why says
-// whose and where it stopped); true to set it aside and upgrade this unit.
-bool askSetAsidePending(DialogRunner& runner, QWidget* parent, const QString& why);
-// "Error" / "Could not Open Control File!" at the wizard's Finish.
-void showControlFileBox(DialogRunner& runner, QWidget* parent);
-// "Unable to post message": a page found no sheet to post to.
-void showUnableToPostBox(DialogRunner& runner, QWidget* parent);
-// Asks whether to close the main window while the upgrade runs; true to close.
-bool askCloseWhileRunning(DialogRunner& runner, QWidget* parent);
-// The fatal library error; the process ends after it returns.
+class MessageBoxes {
+    Q_DECLARE_TR_FUNCTIONS(MessageBoxes)
+public:
+    // "ERROR OCCURED": a control or firmware file is missing. Stop icon, OK.
+    static QMessageBox* missingFiles(QWidget* parent);
+    // "Upgrade failed": the cause the engine gave (the step, the file, why).
+    static QMessageBox* upgradeFailed(QWidget* parent, const QString& cause);
+    // Another unit's calibration carry-over is unfinished in the set (why
+    // says whose and where it stopped). Yes: set it aside and upgrade this
+    // unit; No (the default): end.
+    static QMessageBox* setAsidePending(QWidget* parent, const QString& why);
+    // "Error" / "Could not Open Control File!" at the wizard's Finish.
+    static QMessageBox* controlFile(QWidget* parent);
+    // Asks whether to close the main window while the upgrade runs. Yes
+    // closes; No (the default) keeps it.
+    static QMessageBox* closeWhileRunning(QWidget* parent);
+};
+
+// The fatal library error, shown and waited for; the process ends after it
+// returns.
 void showLibraryErrorBox(DialogRunner& runner, const QString& message, const QString& title);

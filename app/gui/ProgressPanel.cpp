@@ -13,7 +13,13 @@
 
 namespace {
 
-constexpr int kIconSize = 24;
+constexpr int kIconSize = res::kIconSize;
+
+// Filled in once the engine publishes its estimate.
+QString timeLeftText(const ProgressSnapshot&)
+{
+    return {};
+}
 
 QLabel* valueLabel()
 {
@@ -47,7 +53,7 @@ ProgressPanel::ProgressPanel(QWidget* parent) : QWidget(parent)
     auto* right = new QVBoxLayout;
     statusLine = new QLabel;
     statusLine->setTextFormat(Qt::PlainText);
-    statusLine->setStyleSheet(QStringLiteral("font-weight: bold"));
+    res::makeBold(statusLine);
     right->addWidget(statusLine);
     auto* counters = new QGridLayout;
     fileName = valueLabel();
@@ -70,7 +76,19 @@ ProgressPanel::ProgressPanel(QWidget* parent) : QWidget(parent)
     right->addWidget(fileBar);
     right->addWidget(new QLabel(tr("Progress of the Upgrade")));
     right->addWidget(upgradeBar);
+    timeLeftLine = new QLabel;
+    timeLeftLine->setTextFormat(Qt::PlainText);
+    right->addWidget(timeLeftLine);
+    detailLine = new QLabel;
+    detailLine->setTextFormat(Qt::PlainText);
+    detailLine->setWordWrap(true);
+    detailLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    right->addWidget(detailLine);
     right->addStretch();
+    warning = new QLabel(tr("Do not disconnect the unit or switch it off until the upgrade has finished."));
+    warning->setWordWrap(true);
+    res::makeBold(warning);
+    right->addWidget(warning);
     layout->addLayout(right, 1);
     reset();
 }
@@ -90,6 +108,48 @@ void ProgressPanel::reset()
     names[0]->setText(tr("Loading File List..."));
     fileBar->setValue(0);
     upgradeBar->setValue(0);
+    timeLeftLine->clear();
+    detailLine->clear();
+    warning->hide();
+    failed = false;
+}
+
+void ProgressPanel::startRun(const UpgradeState& state)
+{
+    staleStatus = state.statusText();
+    failed = false;
+    detailLine->clear();
+    detailLine->setStyleSheet(QString());
+    warning->show();
+}
+
+void ProgressPanel::showFailure(const QString& cause)
+{
+    failed = true;
+    warning->hide();
+    timeLeftLine->clear();
+    // The step the cause names ("CUSTOMCAB: ...", or a file in quotes),
+    // since some steps run out of their listed order; else the step being
+    // worked on, the first listed one not done.
+    int row = -1;
+    for (int i = 0; i < kRows && row < 0; ++i) {
+        const QString name = names[i]->text();
+        if (!name.isEmpty() && lights[i] != res::Icon::GreenLight
+            && (cause.startsWith(name + QLatin1Char(':')) || cause.contains(QLatin1Char('"') + name + QLatin1Char('"'))))
+            row = i;
+    }
+    for (int i = 0; i < kRows && row < 0; ++i)
+        if (lights[i] == res::Icon::YellowLight)
+            row = i;
+    // Nothing else is in progress any more.
+    for (int i = 0; i < kRows; ++i)
+        if (lights[i] == res::Icon::YellowLight && i != row)
+            setLight(i, res::Icon::RedLight);
+    if (row >= 0)
+        setLight(row, res::Icon::FailedLight);
+    statusLine->setText(tr("Upgrade failed"));
+    detailLine->setStyleSheet(QStringLiteral("color: #b00000"));
+    detailLine->setText(cause.isEmpty() ? tr("The upgrade stopped before it was finished.") : cause);
 }
 
 bool ProgressPanel::refresh(UpgradeState& state)
@@ -102,7 +162,7 @@ bool ProgressPanel::refresh(UpgradeState& state)
     const bool newList = state.listShown == 0;
     if (newList)
         ++state.listShown;
-    const ProgressSnapshot snap = takeProgressSnapshot(state);
+    const ProgressSnapshot snap = takeProgressSnapshot(state, staleStatus);
     if (newList) {
         for (int i = 0; i < kRows; ++i) {
             setLight(i, res::Icon::Empty);
@@ -117,9 +177,9 @@ bool ProgressPanel::refresh(UpgradeState& state)
     const unsigned done = snap.bytes;
     const int size = snap.fileSize;
     fileName->setText(displayName(QString::fromStdString(snap.fileName)));
-    blocks->setText(QString::asprintf("%d", snap.block));
-    bytes->setText(QString::asprintf("%lu", static_cast<unsigned long>(done)));
-    total->setText(QString::asprintf("%lu", static_cast<unsigned long>(static_cast<unsigned>(size))));
+    blocks->setText(QString::number(snap.block));
+    bytes->setText(QString::number(done));
+    total->setText(QString::number(static_cast<unsigned>(size)));
     const int filePercent = size > 0 ? static_cast<int>(static_cast<double>(done) / size * 100.0) : 0;
     fileBar->setValue(std::clamp(filePercent, 0, 100));
     upgradeBar->setValue(std::clamp(snap.overallPercent, 0, 100));
@@ -135,8 +195,15 @@ bool ProgressPanel::refresh(UpgradeState& state)
             setLight(i, res::Icon::YellowLight);
     }
 
-    if (snap.overallPercent == 100)
+    if (failed)
+        return true;
+    // A notice of the engine's (the port went away, and came back).
+    detailLine->setText(QString::fromStdString(snap.notice));
+    timeLeftLine->setText(snap.overallPercent < 100 ? timeLeftText(snap) : QString());
+    if (snap.overallPercent == 100) {
+        warning->hide();
         statusLine->setText(tr("Upgrade is Finished!"));
+    }
     else if (state.unitKind == UNIT_DISPLAY)
         statusLine->setText(tr("Updating %1 Display Handset..").arg(state.model.load()));
     else if (state.unitKind == UNIT_REMOTE)
@@ -150,5 +217,8 @@ QString ProgressPanel::byteCount() const { return bytes->text(); }
 QString ProgressPanel::totalBytes() const { return total->text(); }
 QString ProgressPanel::blockCount() const { return blocks->text(); }
 QString ProgressPanel::status() const { return statusLine->text(); }
+QString ProgressPanel::detail() const { return detailLine->text(); }
+QString ProgressPanel::timeLeft() const { return timeLeftLine->text(); }
+bool ProgressPanel::warningShown() const { return !warning->isHidden(); }
 int ProgressPanel::fileProgress() const { return fileBar->value(); }
 int ProgressPanel::upgradeProgress() const { return upgradeBar->value(); }

@@ -2,6 +2,7 @@
 #include "app/gui/Resources.h"
 
 #include <QCoreApplication>
+#include <QWidget>
 
 namespace res {
 
@@ -52,10 +53,18 @@ QIcon icon(Icon which)
     case Icon::RedLight: name = "red"; break;
     case Icon::YellowLight: name = "yellow"; break;
     case Icon::GreenLight: name = "green"; break;
+    case Icon::FailedLight: name = "failed"; break;
     case Icon::CheckMark: name = "check"; break;
     }
     // QIcon picks name@2x.png by itself on a high-density screen.
     return QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1String(name)));
+}
+
+void makeBold(QWidget* widget)
+{
+    QFont font = widget->font();
+    font.setBold(true);
+    widget->setFont(font);
 }
 
 }  // namespace res

@@ -5,6 +5,8 @@
 #include <QIcon>
 #include <QString>
 
+class QWidget;
+
 namespace res {
 
 // String resources (the wizard's caption, page 1's version line, the
@@ -23,9 +25,15 @@ enum class Icon {
     RedLight,     // step listed, not yet reached
     YellowLight,  // step in progress
     GreenLight,   // step done
+    FailedLight,  // the step the upgrade failed in
     CheckMark,    // placeholder of the layout
 };
 QIcon icon(Icon which);
+// The size the icons are drawn at (device-independent pixels).
+constexpr int kIconSize = 32;
+
+// Shows widget's text in bold.
+void makeBold(QWidget* widget);
 
 }  // namespace res
 

@@ -4,21 +4,21 @@
 #include <QApplication>
 
 #include "app/gui/LibraryErrorBox.h"
-#include "app/gui/UpgradeDlg.h"
+#include "app/gui/ProgressWindow.h"
 
-CUpgradeApp::CUpgradeApp() : env(GuiEnvironment::fromProcessEnvironment()) {}
+UpgradeApp::UpgradeApp() : env(GuiEnvironment::fromProcessEnvironment()) {}
 
-CUpgradeApp::~CUpgradeApp()
+UpgradeApp::~UpgradeApp()
 {
     setLibraryErrorHandler({});
 }
 
-int CUpgradeApp::run()
+int UpgradeApp::run()
 {
     // The main window is hidden during the first wizard run; the program
     // ends when the main window does, not when a window happens to close.
     QApplication::setQuitOnLastWindowClosed(false);
-    mainWindow = std::make_unique<CUpgradeDlg>(state, env);
+    mainWindow = std::make_unique<ProgressWindow>(state, env);
     setLibraryErrorHandler(makeLibraryErrorHandler(mainWindow.get(), env.runner()));
     QObject::connect(mainWindow.get(), &QDialog::finished, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     mainWindow->start();

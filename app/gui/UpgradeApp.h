@@ -1,5 +1,5 @@
-// The application object CUpgradeApp: the shared record, the worker
-// settings and the main window of one program run.
+// The application object: the shared record, the worker settings and the
+// main window of one program run.
 #pragma once
 
 #include <memory>
@@ -7,15 +7,15 @@
 #include "app/gui/GuiEnvironment.h"
 #include "engine/UpgradeState.h"
 
-class CUpgradeDlg;
+class ProgressWindow;
 
 // Lives on the GUI thread for the whole run, inside a QApplication. The
 // program takes no command-line options; the firmware set is the current
 // directory.
-class CUpgradeApp {
+class UpgradeApp {
 public:
-    CUpgradeApp();
-    ~CUpgradeApp();
+    UpgradeApp();
+    ~UpgradeApp();
 
     // Installs the library error box, opens the main window (which runs the
     // wizard first) and runs the event loop until the main window ends.
@@ -25,5 +25,5 @@ public:
 private:
     UpgradeState state;
     GuiEnvironment env;
-    std::unique_ptr<CUpgradeDlg> mainWindow;
+    std::unique_ptr<ProgressWindow> mainWindow;
 };

@@ -6,6 +6,6 @@
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
-    CUpgradeApp app;
+    UpgradeApp app;
     return app.run();
 }

@@ -1,6 +1,6 @@
 // Draws the program's icons into PNG files at build time: the handheld
-// unit, the three traffic lights, the empty icon and the check mark, each at
-// 32 and 64 (name@2x.png) pixels.
+// unit, the three traffic lights, the failed step's light, the empty icon
+// and the check mark, each at 32 and 64 (name@2x.png) pixels.
 #include <QDir>
 #include <QImage>
 #include <QPainter>
@@ -25,6 +25,18 @@ void trafficLight(QPainter& p, int lit)
         p.setBrush(i == lit ? bright[i] : dark[i]);
         p.drawEllipse(QPointF(16, 5.5 + i * 10.5), 4.2, 4.2);
     }
+}
+
+// The red light with a white cross over its lamp: the step that failed.
+void failedLight(QPainter& p)
+{
+    trafficLight(p, 0);
+    p.setPen(QPen(Qt::white, 1.6, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(13.4, 2.9), QPointF(18.6, 8.1));
+    p.drawLine(QPointF(18.6, 2.9), QPointF(13.4, 8.1));
+    p.setPen(QPen(QColor(235, 30, 30), 1.6));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(QRectF(8.5, -0.5 + 1, 15, 31), 3, 3);
 }
 
 void unit(QPainter& p)
@@ -85,6 +97,7 @@ int main(int argc, char** argv)
                     save(dir, "red", [](QPainter& p) { trafficLight(p, 0); }) &&
                     save(dir, "yellow", [](QPainter& p) { trafficLight(p, 1); }) &&
                     save(dir, "green", [](QPainter& p) { trafficLight(p, 2); }) &&
+                    save(dir, "failed", failedLight) &&
                     save(dir, "check", checkMark);
     return ok ? 0 : 1;
 }

@@ -1,27 +1,31 @@
 // The wizard upgrading the virtual unit in process, from page 1 to the
-// completion dialog and on to the wizard for the other unit; screenshots of
-// every page, the progress window mid-upgrade and each dialog.
+// completion dialog and on to the wizard for the other unit, and an upgrade
+// that fails half-way; screenshots of every page, the progress window
+// mid-upgrade and after the failure, and each dialog.
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <condition_variable>
-#include <future>
 #include <mutex>
-#include <thread>
 
-#include "app/gui/AnimateRemove.h"
-#include "app/gui/Dialogs.h"
-#include "sim/rig/EngineRig.h"
+#include "app/gui/AboutDialog.h"
+#include "app/gui/BusyAnimation.h"
+#include "app/gui/FinishPage.h"
+#include "app/gui/IdentifyPage.h"
 #include "app/gui/MessageBoxes.h"
+#include "app/gui/PortPage.h"
 #include "app/gui/ProgressPanel.h"
-#include "app/gui/PropertyPages.h"
-#include "app/gui/PropertySheet.h"
+#include "app/gui/ProgressWindow.h"
 #include "app/gui/Resources.h"
-#include "app/gui/UpgradeDlg.h"
+#include "app/gui/SearchWindow.h"
+#include "app/gui/TextDialogs.h"
+#include "app/gui/UpgradeWizard.h"
 #include "app/gui/tests/GuiTestKit.h"
+#include "app/gui/tests/UnitOnLine.h"
 #include "comlink/ForwardingPort.h"
 #include "testkit/Files.h"
 #include "transfer/TransferStatus.h"
@@ -102,62 +106,56 @@ class EndToEndTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void upgradesTheVirtualUnitFromPage1ToCompletion();
+    void aFailureMarksItsStepShowsTheCauseAndFreesExit();
     void dialogScreenshots();
 };
 
 void EndToEndTest::upgradesTheVirtualUnitFromPage1ToCompletion()
 {
-    UnitIdentity id;  // a Display Handset 7355 at 1.221
-    EngineRig bench(id);
-    bench.behaviour.bootMs = 2000;
-    std::promise<EngineEnv> envReady;
-    std::promise<void> testDone;
-    std::thread session([&] {
-        bench.session([&](const EngineEnv& env) {
-            envReady.set_value(env);
-            testDone.get_future().wait();
-        });
-    });
-    const EngineEnv line = envReady.get_future().get();
-
+    UnitOnLine unit(UnitIdentity{});  // a Display Handset 7355 at 1.221
+    EngineRig& bench = unit.bench;
     UpgradeState state;
     Gate gate(state);
     ScriptedRunner runner;
-    GuiEnvironment env;
-    env.workDir = line.workDir;
-    env.clock = line.clock;
-    env.openDelayMs = 0;
-    env.dialogs = &runner;
-    env.openPort = [open = line.openPort, &gate](int index, int rx, int tx) {
+    GuiEnvironment env = unit.guiEnv(runner);
+    env.openPort = [open = env.openPort, &gate](int index, int rx, int tx) {
         return std::make_unique<GatedPort>(open(index, rx, tx), gate);
     };
-    CUpgradeDlg dlg(state, env);
+    ProgressWindow dlg(state, env);
     QSignalSpy finished(&dlg, &QDialog::finished);
     dlg.start();
-    CMyPropertySheet& sheet = dlg.sheet();
+    UpgradeWizard& sheet = dlg.wizard();
 
-    const char* pageKeys[] = {"This wizard will take you through", "Comm 3", "Display Handset:", "Display Handset Found.",
-                              "Your Handset Version is:"};
+    const char* pageKeys[] = {"This wizard will take you through", "Comm 3", "Display Handset:",
+                              "serial number A01234567, firmware 1.221", "The Version you will be upgrading to:"};
     for (int page = 0; page < 5; ++page) {
         QTRY_COMPARE(sheet.currentId(), page);
         if (page == 1)
-            sheet.page2().portList()->setCurrentRow(2);  // any index reaches the virtual unit
+            sheet.portPage().portList()->setCurrentRow(2);  // any index reaches the virtual unit
         if (page == 3)
-            QTRY_COMPARE_WITH_TIMEOUT(sheet.page4().foundLine(), QStringLiteral("Display Handset Found."), 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(sheet.identifyPage().foundLine(), QStringLiteral("Display Handset Found."), 20000);
         const int button = page == 4 ? QWizard::FinishButton : QWizard::NextButton;
         QVERIFY(QTest::qWaitFor([&] { return sheet.button(QWizard::WizardButton(button))->isEnabled(); }, 20000));
         saveScreenshot(sheet, QStringLiteral("page%1").arg(page + 1), QString::fromLatin1(pageKeys[page]));
         if (page == 4)
-            QCOMPARE(sheet.page5().unitVersionText(), QStringLiteral("1.221"));
+            QCOMPARE(sheet.finishPage().unitVersionText(), QStringLiteral("1.221"));
         QVERIFY(clickWhenEnabled(sheet, button));
     }
     QCOMPARE(state.mode.load(), int(MODE_REINSTALL));
     QVERIFY(dlg.isVisible());
+    QVERIFY(dlg.panel().warningShown());
+    // The upgrade bar as the technician sees it, every 20 ms.
+    std::vector<int> seen;
+    QTimer sampler;
+    connect(&sampler, &QTimer::timeout, [&] { seen.push_back(dlg.panel().upgradeProgress()); });
+    sampler.start(20);
 
     QTRY_VERIFY_WITH_TIMEOUT(gate.holding(), 60000);
     QTRY_VERIFY(dlg.panel().byteCount().toInt() >= 16384);
     QCOMPARE(dlg.panel().status(), QStringLiteral("Updating 7355 Display Handset.."));
     QVERIFY(dlg.panel().light(0) == res::Icon::GreenLight);
+    // Past the calibration carry-over, the bar shows what is done.
+    QVERIFY2(dlg.panel().upgradeProgress() >= 20, qPrintable(QString::number(dlg.panel().upgradeProgress())));
     saveScreenshot(dlg, QStringLiteral("progress"), QStringLiteral("Updating 7355 Display Handset.."));
     gate.release();
 
@@ -175,16 +173,21 @@ void EndToEndTest::upgradesTheVirtualUnitFromPage1ToCompletion()
                                              "1.221 to Version 1.312\n\nWould you like to upgrade your Remote Handset?"),
              qPrintable(runner.shown[0].text));
     QVERIFY(finishedShown);
+    sampler.stop();
+    QVERIFY(!dlg.panel().warningShown());
+    // The bar never went back and ended full.
+    QVERIFY(!seen.empty());
+    for (std::size_t i = 1; i < seen.size(); ++i)
+        QVERIFY2(seen[i] >= seen[i - 1], qPrintable(QStringLiteral("%1 after %2").arg(seen[i]).arg(seen[i - 1])));
+    QCOMPARE(seen.back(), 100);
     QTRY_VERIFY(sheet.isVisible());
     QVERIFY(clickWhenEnabled(sheet, QWizard::NextButton));
-    QCOMPARE(sheet.page2().portList()->count(), 4);
-    QCOMPARE(sheet.page2().portList()->currentRow(), 2);
+    QCOMPARE(sheet.portPage().portList()->count(), 4);
+    QCOMPARE(sheet.portPage().portList()->currentRow(), 2);
     QVERIFY(!dlg.exitButton()->isEnabled());
     sheet.button(QWizard::CancelButton)->click();
     QCOMPARE(finished.count(), 1);
 
-    testDone.set_value();
-    session.join();
     // The unit's flash holds the new firmware image (after its load header).
     const std::vector<std::uint8_t> image = testkit::readBytes(bench.set("app_7355ne_1312.bin"));
     QVERIFY(image.size() > 32);
@@ -194,23 +197,58 @@ void EndToEndTest::upgradesTheVirtualUnitFromPage1ToCompletion()
             std::vector<std::uint8_t>(image.begin() + 32, image.end()));
 }
 
+void EndToEndTest::aFailureMarksItsStepShowsTheCauseAndFreesExit()
+{
+    // Every download from the unit breaks off: the carry-over cannot finish
+    // the first step that downloads.
+    UnitOnLine unit(UnitIdentity{}, [](UnitBehaviour& b) { b.cancelDownloads = 1000; });
+    UpgradeState state;
+    ScriptedRunner runner;
+    const GuiEnvironment env = unit.guiEnv(runner);
+    ProgressWindow dlg(state, env);
+    dlg.start();
+    QVERIFY(walkToFinishPage(dlg.wizard()));
+    QVERIFY(clickWhenEnabled(dlg.wizard(), QWizard::FinishButton));
+    QTRY_VERIFY_WITH_TIMEOUT(dlg.exitButton()->isEnabled(), 120000);
+    QVERIFY(!dlg.upgrading());
+    ProgressPanel& panel = dlg.panel();
+    QCOMPARE(panel.status(), QStringLiteral("Upgrade failed"));
+    QCOMPARE(panel.detail(), QString::fromStdString(state.failureText()));
+    // The cause starts with the step's name, as the failed row shows it.
+    const QString step = panel.detail().section(QLatin1Char(':'), 0, 0);
+    int failedRow = -1;
+    for (int i = 0; i < ProgressPanel::kRows; ++i)
+        if (panel.light(i) == res::Icon::FailedLight)
+            failedRow = failedRow < 0 ? i : 99;
+    QVERIFY2(failedRow >= 0 && failedRow < ProgressPanel::kRows, qPrintable(QString::number(failedRow)));
+    QCOMPARE(panel.stepName(failedRow), step);
+    QVERIFY(!panel.warningShown());
+    QTRY_COMPARE(runner.shown.size(), size_t(1));
+    QCOMPARE(runner.shown[0].title, QStringLiteral("Upgrade failed"));
+    QTRY_VERIFY(!dlg.dialogs().busy());
+    saveScreenshot(dlg, QStringLiteral("progress-failed"), QStringLiteral("Upgrade failed"));
+    QSignalSpy finished(&dlg, &QDialog::finished);
+    dlg.exitButton()->click();
+    QCOMPARE(finished.count(), 1);
+}
+
 void EndToEndTest::dialogScreenshots()
 {
-    CUpgradeDoneDlg done;
+    UpgradeDoneDialog done;
     done.setText(QStringLiteral("Your Remote Handset is finished."));
     done.show();
     saveScreenshot(done, QStringLiteral("upgrade-done"), QStringLiteral("Upgrade another Handset"));
-    CTechSupportDlg support;
+    TechSupportDialog support;
     support.setText(res::techSupportText());
     support.show();
     saveScreenshot(support, QStringLiteral("technical-support"), QStringLiteral("Your Unit has a version prior to 1.090"));
-    CVersionWarningDlg warning;
+    VersionWarningDialog warning;
     warning.show();
     saveScreenshot(warning, QStringLiteral("version-warning"), QStringLiteral("Abort and Exit"));
-    CAboutDlg about;
+    AboutDialog about;
     about.show();
     saveScreenshot(about, QStringLiteral("about"), QStringLiteral("Loader Version 1.000"));
-    CAnimateRemove search(QStringLiteral(".\\SEARCH.AVI"), QStringLiteral("Found Unit, getting ID..."), nullptr);
+    SearchWindow search(QStringLiteral(".\\SEARCH.AVI"), QStringLiteral("Found Unit, getting ID..."), nullptr);
     search.show();
     QTRY_VERIFY(search.animation()->frame() > 3);
     saveScreenshot(search, QStringLiteral("search-animation"), QStringLiteral("Found Unit, getting ID..."));
@@ -224,8 +262,12 @@ void EndToEndTest::dialogScreenshots()
             saveScreenshot(d, QString::fromLatin1(name), QString::fromLatin1(key));
             return int(QMessageBox::Ok);
         });
-    showMissingFilesBox(runner, nullptr);
-    showControlFileBox(runner, nullptr);
+    for (QMessageBox* box : {MessageBoxes::missingFiles(nullptr), MessageBoxes::controlFile(nullptr)}) {
+        const std::size_t before = runner.shown.size();
+        runner.open(*box);
+        QTRY_COMPARE(runner.shown.size(), before + 1);
+        delete box;
+    }
     showLibraryErrorBox(runner, QStringLiteral("Pure Virtual function called @TRANSFER,435\nUnable to continue execution"),
                         QStringLiteral("Library Error"));
     QCOMPARE(runner.shown.size(), size_t(3));

@@ -8,29 +8,46 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTest>
+#include <QTimer>
 #include <QWizard>
 
-#include "app/gui/Dialogs.h"
+#include "app/gui/TextDialogs.h"
 
-int ScriptedRunner::run(QDialog& dialog)
+int ScriptedRunner::answer(QDialog& dialog)
 {
     ShownDialog record{QString::fromLatin1(dialog.metaObject()->className()), dialog.windowTitle(), QString()};
-    if (auto* text = qobject_cast<CTextDialog*>(&dialog))
+    if (auto* text = qobject_cast<TextDialog*>(&dialog))
         record.text = text->text();
     else if (auto* box = qobject_cast<QMessageBox*>(&dialog))
         record.text = box->text();
     shown.push_back(record);
-    dialog.show();
     QCoreApplication::processEvents();
-    int result = QDialog::Accepted;
     if (!answers.empty()) {
-        const Answer answer = answers.front();
+        const Answer scripted = answers.front();
         answers.erase(answers.begin());
-        result = answer(dialog);
-    } else if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
-        result = (box->standardButtons() & QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
+        return scripted(dialog);
     }
+    if (auto* box = qobject_cast<QMessageBox*>(&dialog))
+        return (box->standardButtons() & QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
+    return QDialog::Accepted;
+}
+
+void ScriptedRunner::open(QDialog& dialog)
+{
+    dialog.show();
+    QPointer<QDialog> shownDialog(&dialog);
+    QTimer::singleShot(0, &dialog, [this, shownDialog] {
+        if (shownDialog)
+            shownDialog->done(answer(*shownDialog));
+    });
+}
+
+int ScriptedRunner::run(QDialog& dialog)
+{
+    dialog.show();
+    const int result = answer(dialog);
     dialog.hide();
     return result;
 }
@@ -86,4 +103,12 @@ bool clickWhenEnabled(QWizard& wizard, int which, int timeoutMs)
         return false;
     b->click();
     return true;
+}
+
+bool walkToFinishPage(QWizard& wizard, int timeoutMs)
+{
+    for (int page = 0; page < 4; ++page)
+        if (!clickWhenEnabled(wizard, QWizard::NextButton, timeoutMs))
+            return false;
+    return wizard.currentId() == 4;
 }

@@ -4,9 +4,8 @@
 #include <QFile>
 #include <QTest>
 
-#include "app/gui/EngineEvent.h"
-#include "app/gui/PropertyPages.h"
-#include "app/gui/PropertySheet.h"
+#include "app/gui/IdentifyPage.h"
+#include "app/gui/UpgradeWizard.h"
 
 WizardRig::WizardRig()
 {
@@ -16,17 +15,20 @@ WizardRig::WizardRig()
     env.pauseScale = 0.05;
     env.dialogs = &runner;
     writeControlFile();
-    dlg = std::make_unique<CUpgradeDlg>(state, env);
+    window = std::make_unique<ProgressWindow>(state, env);
 }
 
 WizardRig::~WizardRig() = default;
 
 void WizardRig::writeControlFile() const
 {
-    // A set that can upgrade the rig's unit: its list and its one file.
+    // A set that can upgrade the rig's unit: its lists (reinstall, update
+    // only, downgrade) and its one file.
     QFile file(dir.filePath("control.upd"));
     if (file.open(QIODevice::WriteOnly))
-        file.write("Rev1.312\r\n\r\n7355NE\r\n    {app_7355ne_1312.bin}\r\n/\r\n");
+        file.write("Rev1.312\r\n\r\n7355NE\r\n    {app_7355ne_1312.bin}\r\n/\r\n"
+                   "REL7355NE\r\n    {app_7355ne_1312.bin}\r\n/\r\n"
+                   "DWN7355NE\r\n    {app_7355ne_1312.bin}\r\n/\r\n");
     QFile image(dir.filePath("app_7355ne_1312.bin"));
     if (image.open(QIODevice::WriteOnly))
         image.write("app");
@@ -39,12 +41,13 @@ void WizardRig::removeControlFile() const
 
 bool WizardRig::reachPage5(double version, int mode)
 {
-    CMyPropertySheet& sheet = dlg->sheet();
+    UpgradeWizard& sheet = window->wizard();
     for (int i = 0; i < 3; ++i)
         if (!clickWhenEnabled(sheet, QWizard::NextButton))
             return false;
     const auto failed = [&] {
-        return !sheet.identifying() && sheet.page4().statusLine().startsWith(QLatin1String("Error opening COM"));
+        return !sheet.search().active()
+               && sheet.identifyPage().statusLine().startsWith(QLatin1String("Error opening COM"));
     };
     if (!QTest::qWaitFor(failed, 10000))
         return false;
@@ -55,7 +58,7 @@ bool WizardRig::reachPage5(double version, int mode)
     state.unitKind = UNIT_DISPLAY;
     state.model = 7355;
     state.setSerialNumber("B12345678");
-    // Stands in for the report of a successful identification.
-    postEngineEvent(&sheet, WM_WIZARD_BUTTONS, 2);
+    // Stands in for the report of a successful search.
+    Q_EMIT sheet.search().finished(IdentifyOutcome::Identified);
     return clickWhenEnabled(sheet, QWizard::NextButton) && sheet.currentId() == 4;
 }

@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "app/gui/GuiEnvironment.h"
+#include "app/gui/ProgressWindow.h"
 #include "app/gui/tests/GuiTestKit.h"
-#include "app/gui/UpgradeDlg.h"
 #include "engine/UpgradeState.h"
 
 struct WizardRig {
@@ -17,15 +17,15 @@ struct WizardRig {
     // Writes or removes "control.upd" in the scratch set.
     void writeControlFile() const;
     void removeControlFile() const;
-    // From page 1 through a failed identification to page 5, with the
-    // unit fields of a unit at version (mode 1 unless given).
+    // From page 1 through a failed search to page 5, as if the search had
+    // identified a Display Handset 7355 at version (mode 1 unless given).
     bool reachPage5(double version, int mode = MODE_UPDATE_ONLY);
 
     QTemporaryDir dir;
     UpgradeState state;
     ScriptedRunner runner;
     GuiEnvironment env;
-    std::unique_ptr<CUpgradeDlg> dlg;
+    std::unique_ptr<ProgressWindow> window;
 };
 
 // The device "Comm 1" names in these tests; nothing is there.

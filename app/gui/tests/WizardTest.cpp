@@ -1,6 +1,7 @@
-// The wizard on its own: page flow and button states, the port list, a
-// failed identification, page 5's versions and modes, the version gate and
-// closing while an upgrade runs.
+// The wizard on its own: page flow and buttons, the port list, a failed
+// search and its cause, a new search clearing the page, page 5's versions,
+// options, refusals and modes, the version gate and closing while an
+// upgrade runs.
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
@@ -10,111 +11,147 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "app/gui/Dialogs.h"
-#include "app/gui/EngineEvent.h"
-#include "app/gui/PropertyPages.h"
-#include "app/gui/PropertySheet.h"
+#include "app/gui/FinishPage.h"
+#include "app/gui/IdentifyPage.h"
+#include "app/gui/IntroPage.h"
+#include "app/gui/PortPage.h"
+#include "app/gui/SearchWindow.h"
+#include "app/gui/UpgradeWizard.h"
+#include "app/gui/tests/UnitOnLine.h"
 #include "app/gui/tests/WizardRig.h"
 
 class WizardTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void flowButtonsPortListAndFailedIdentification();
-    void page5VersionsModesAndControlFile();
+    void flowPortListFailedSearchAndItsCause();
+    void aSearchReplacedByAnotherReportsOnce();
+    void page5VersionsOptionsAndModes();
     void versionGate_data();
     void versionGate();
+    void unitNewerThanTheSetIsRefusedOnPage5();
     void closingWhileUpgradingAsksAndStopsTheWorker();
     void anotherUnitsPendingCarryOverIsKeptUnlessSetAside();
 };
 
-void WizardTest::flowButtonsPortListAndFailedIdentification()
+void WizardTest::flowPortListFailedSearchAndItsCause()
 {
     WizardRig rig;
-    QSignalSpy finished(rig.dlg.get(), &QDialog::finished);
-    rig.dlg->start();
-    CMyPropertySheet& sheet = rig.dlg->sheet();
+    QSignalSpy finished(rig.window.get(), &QDialog::finished);
+    rig.window->start();
+    UpgradeWizard& sheet = rig.window->wizard();
     QCOMPARE(sheet.windowTitle(), QStringLiteral("KvUnitflash"));
     QVERIFY(sheet.isVisible());
-    QVERIFY(!rig.dlg->isVisible());
+    QVERIFY(!rig.window->isVisible());
     QCOMPARE(sheet.currentId(), 0);
-    QTRY_COMPARE(sheet.buttonFlags(), int(PSWIZB_NEXT));
     QVERIFY(sheet.button(QWizard::NextButton)->isEnabled());
     QVERIFY(!sheet.button(QWizard::BackButton)->isEnabled());
-    QCOMPARE(sheet.page1().versionLine(), QStringLiteral("Loader Version 1.000"));
+    QCOMPARE(sheet.introPage().versionLine(), QStringLiteral("Loader Version 1.000"));
 
     // Page 2: exactly the four names, the device behind each, Comm 1 first.
     QVERIFY(clickWhenEnabled(sheet, QWizard::NextButton));
-    QListWidget* list = sheet.page2().portList();
+    QListWidget* list = sheet.portPage().portList();
     QCOMPARE(list->count(), 4);
     for (int i = 0; i < 4; ++i)
         QCOMPARE(list->item(i)->text(), QStringLiteral("Comm %1").arg(i + 1));
     QCOMPARE(list->currentRow(), 0);
-    const QString devices = sheet.page2().deviceLabel()->text();
+    const QString devices = sheet.portPage().deviceLabel()->text();
     QVERIFY2(devices.contains(QStringLiteral("Comm 1 \u2192 ") + kMissingPort), qPrintable(devices));
     QVERIFY2(devices.contains(QStringLiteral("Comm 2 \u2192 not present")), qPrintable(devices));
-    QTRY_COMPARE(sheet.buttonFlags(), int(PSWIZB_BACK | PSWIZB_NEXT));
+    QVERIFY(sheet.button(QWizard::BackButton)->isEnabled());
+    QVERIFY(clickWhenEnabled(sheet, QWizard::NextButton));
+    QCOMPARE(rig.state.portIndex.load(), 0);
+    QVERIFY(clickWhenEnabled(sheet, QWizard::NextButton));
+
+    // Page 4: Back only while searching and after a failed search; the
+    // search window is the wizard's; the cause names the port as page 2 does.
+    IdentifyPage& page = sheet.identifyPage();
+    QCOMPARE(sheet.currentId(), 3);
+    QTRY_VERIFY(sheet.search().window() != nullptr || !sheet.search().active());
+    if (SearchWindow* window = sheet.search().window())
+        QCOMPARE(window->parentWidget(), &sheet);
+    QTRY_COMPARE(page.statusLine(), QStringLiteral("Error opening COM 1, GO BACK and change settings."));
+    QTRY_VERIFY(!sheet.search().active());
+    QTRY_VERIFY(sheet.search().window() == nullptr);
+    QTRY_VERIFY2(page.detailLine().startsWith(QStringLiteral("Comm 1 (") + kMissingPort + ") does not exist"),
+                 qPrintable(page.detailLine()));
+    QVERIFY(!sheet.button(QWizard::NextButton)->isEnabled());
+    QVERIFY(sheet.button(QWizard::BackButton)->isEnabled());
+    QCOMPARE(page.foundLine(), QString());
+
+    // Back to page 2, Comm 3, and forward: a fresh search, the page cleared
+    // of the last one; Cancel while it searches ends the program.
+    QVERIFY(clickWhenEnabled(sheet, QWizard::BackButton));
+    QVERIFY(clickWhenEnabled(sheet, QWizard::BackButton));
     list->setCurrentRow(2);
     QVERIFY(clickWhenEnabled(sheet, QWizard::NextButton));
     QCOMPARE(rig.state.portIndex.load(), 2);
     QVERIFY(clickWhenEnabled(sheet, QWizard::NextButton));
-
-    // Page 4: Back only while searching and after a failed search; the
-    // animation window comes and goes.
-    QCOMPARE(sheet.currentId(), 3);
-    QTRY_VERIFY(sheet.animation().window() != nullptr || !sheet.identifying());
-    QTRY_COMPARE(sheet.page4().statusLine(), QStringLiteral("Error opening COM 3, GO BACK and change settings."));
-    QTRY_VERIFY(!sheet.identifying());
-    QTRY_VERIFY(sheet.animation().window() == nullptr);
-    QCOMPARE(sheet.buttonFlags(), int(PSWIZB_BACK));
-    QVERIFY(!sheet.button(QWizard::NextButton)->isEnabled());
-    QVERIFY(sheet.button(QWizard::BackButton)->isEnabled());
-    QCOMPARE(sheet.page4().foundLine(), QString());
-
-    // Codes outside 1..6 change nothing; code 5 keeps Next and Finish greyed.
-    for (int code : {0, 7, 12}) {
-        postEngineEvent(&sheet, WM_WIZARD_BUTTONS, code);
-        QCoreApplication::processEvents();
-        QCOMPARE(sheet.buttonFlags(), int(PSWIZB_BACK));
-    }
-    postEngineEvent(&sheet, WM_WIZARD_BUTTONS, 5);
-    QTRY_COMPARE(sheet.buttonFlags(), int(PSWIZB_BACK | PSWIZB_DISABLEDFINISH));
-    QVERIFY(!sheet.button(QWizard::NextButton)->isEnabled());
-
-    // Back and again forward: a fresh run with both lines cleared; Cancel
-    // while it searches ends the program and stops the worker.
+    QVERIFY(!page.statusLine().startsWith(QStringLiteral("Error opening COM 1")));
+    QCOMPARE(page.detailLine(), QString());
+    QTRY_COMPARE(page.statusLine(), QStringLiteral("Error opening COM 3, GO BACK and change settings."));
+    QTRY_VERIFY2(page.detailLine().contains(QStringLiteral("Comm 3")), qPrintable(page.detailLine()));
     QVERIFY(clickWhenEnabled(sheet, QWizard::BackButton));
     QVERIFY(clickWhenEnabled(sheet, QWizard::NextButton));
-    QCOMPARE(sheet.page4().statusLine(), QString());
-    QTRY_VERIFY(sheet.identifying());
     sheet.button(QWizard::CancelButton)->click();
     QCOMPARE(finished.count(), 1);
-    QVERIFY(!sheet.identifying());
-    QVERIFY(!rig.dlg->isVisible());
-    QVERIFY(!rig.dlg->upgrading());
+    QVERIFY(!sheet.search().active());
+    QVERIFY(!rig.window->isVisible());
+    QVERIFY(!rig.window->upgrading());
     QVERIFY(rig.runner.shown.empty());
 }
 
-void WizardTest::page5VersionsModesAndControlFile()
+void WizardTest::aSearchReplacedByAnotherReportsOnce()
 {
     WizardRig rig;
-    rig.dlg->start();
+    UnitSearch& search = rig.window->wizard().search();
+    QSignalSpy reports(&search, &UnitSearch::finished);
+    search.start();
+    search.start();
+    QTRY_VERIFY(!search.active());
+    QTest::qWait(50);
+    QCOMPARE(reports.count(), 1);
+    search.start();
+    search.stop();
+    QTRY_VERIFY(!search.active());
+    QTest::qWait(50);
+    QCOMPARE(reports.count(), 1);
+}
+
+void WizardTest::page5VersionsOptionsAndModes()
+{
+    WizardRig rig;
+    rig.window->start();
     QVERIFY(rig.reachPage5(1.2));
-    CMyPropertyPage5& page = rig.dlg->sheet().page5();
+    UpgradeWizard& sheet = rig.window->wizard();
+    FinishPage& page = sheet.finishPage();
     rig.state.controlVersion = 1.25;
-    page.setActive();
+    page.activate();
     QCOMPARE(page.unitVersionText(), QStringLiteral("1.200"));
     QCOMPARE(page.targetVersionText(), QStringLiteral("1.250"));
     QCOMPARE(page.choice(), 1);
     QVERIFY(!page.option(0)->isEnabled());  // update only would leave the tables in their old layout
     QVERIFY(!page.option(2)->isEnabled());  // no backup image of this unit
+    QVERIFY(page.isComplete());
     rig.state.unitVersion = 1.23;
-    page.setActive();
+    page.activate();
     QVERIFY(page.option(0)->isEnabled());
-    QFile backup(rig.dir.filePath("B12345678.bin"));
-    QVERIFY(backup.open(QIODevice::WriteOnly));
-    backup.close();
-    page.setActive();
+    for (const char* name : {"B12345678.bin", "B12345678c.bin"}) {
+        QFile backup(rig.dir.filePath(name));
+        QVERIFY(backup.open(QIODevice::WriteOnly));
+    }
+    page.activate();
     QVERIFY(page.option(2)->isEnabled());
+
+    // A file the chosen upgrade sends gone: said on the page, Finish greyed.
+    QVERIFY(QFile::remove(rig.dir.filePath("app_7355ne_1312.bin")));
+    page.activate();
+    QVERIFY(!page.isComplete());
+    QVERIFY2(page.noticeText().contains("app_7355ne_1312.bin"), qPrintable(page.noticeText()));
+    QVERIFY(!sheet.button(QWizard::FinishButton)->isEnabled());
+    rig.writeControlFile();
+    page.activate();
+    QVERIFY(page.isComplete());
+    QCOMPARE(page.noticeText(), QString());
     rig.state.unitVersion = 1.2;
 
     struct Row { int before, choice, after; };
@@ -127,12 +164,13 @@ void WizardTest::page5VersionsModesAndControlFile()
     QCOMPARE(rig.state.controlFileName(), std::string("control.upd"));
 
     // A control file gone before Finish keeps the wizard on page 5.
+    page.option(1)->setChecked(true);
     rig.removeControlFile();
     rig.state.mode = MODE_UPDATE_ONLY;
-    rig.dlg->sheet().button(QWizard::FinishButton)->click();
-    QCOMPARE(rig.dlg->sheet().currentId(), 4);
-    QVERIFY(rig.dlg->sheet().isVisible());
-    QCOMPARE(rig.runner.shown.size(), size_t(1));
+    sheet.button(QWizard::FinishButton)->click();
+    QTRY_COMPARE(rig.runner.shown.size(), size_t(1));
+    QCOMPARE(sheet.currentId(), 4);
+    QVERIFY(sheet.isVisible());
     QCOMPARE(rig.runner.shown[0].title, QStringLiteral("Error"));
     QCOMPARE(rig.runner.shown[0].text, QStringLiteral("Could not Open Control File!"));
     QCOMPARE(rig.state.mode.load(), int(MODE_UPDATE_ONLY));
@@ -143,9 +181,8 @@ void WizardTest::versionGate_data()
     QTest::addColumn<double>("version");
     QTest::addColumn<int>("mode");
     QTest::addColumn<QString>("dialog");
-    QTest::newRow("1.089") << 1.089 << int(MODE_UPDATE_ONLY) << "CTechSupportDlg";
-    QTest::newRow("unreadable") << 0.0 << int(MODE_UPDATE_ONLY) << "CTechSupportDlg";
-    QTest::newRow("newer unit") << 1.4 << int(MODE_NEWER_UNIT) << "CVersionWarningDlg";
+    QTest::newRow("1.089") << 1.089 << int(MODE_UPDATE_ONLY) << "TechSupportDialog";
+    QTest::newRow("unreadable") << 0.0 << int(MODE_UPDATE_ONLY) << "TechSupportDialog";
 }
 
 void WizardTest::versionGate()
@@ -154,46 +191,74 @@ void WizardTest::versionGate()
     QFETCH(int, mode);
     QFETCH(QString, dialog);
     WizardRig rig;
-    QSignalSpy finished(rig.dlg.get(), &QDialog::finished);
-    rig.dlg->start();
+    QSignalSpy finished(rig.window.get(), &QDialog::finished);
+    rig.window->start();
     QVERIFY(rig.reachPage5(version, mode));
-    QVERIFY(clickWhenEnabled(rig.dlg->sheet(), QWizard::FinishButton));
-    QCOMPARE(finished.count(), 1);
-    QVERIFY(!rig.dlg->upgrading());
+    const FinishPage& page = rig.window->wizard().finishPage();
+    QVERIFY2(page.noticeText().contains("older than 1.090"), qPrintable(page.noticeText()));
+    QVERIFY(!page.option(1)->isEnabled());
+    QVERIFY(clickWhenEnabled(rig.window->wizard(), QWizard::FinishButton));
+    QTRY_COMPARE(finished.count(), 1);
+    QVERIFY(!rig.window->upgrading());
     QCOMPARE(rig.runner.shown.size(), size_t(1));
     QCOMPARE(rig.runner.shown[0].className, dialog);
-    if (dialog == "CTechSupportDlg") {
-        QCOMPARE(rig.runner.shown[0].title, QStringLiteral("Technical Support"));
-        QVERIFY(rig.runner.shown[0].text.startsWith(
-            "Your Unit has a version prior to 1.090\nPlease send it to customer service to be upgraded.\n"));
-    } else {
-        QCOMPARE(rig.runner.shown[0].title, QStringLiteral("Version Downgrade Warning"));
-        QVERIFY(rig.runner.shown[0].text.startsWith("Your unit has a Version newer than that of the loader files. \n"));
-    }
+    QCOMPARE(rig.runner.shown[0].title, QStringLiteral("Technical Support"));
+    QVERIFY(rig.runner.shown[0].text.startsWith(
+        "Your Unit has a version prior to 1.090\nPlease send it to customer service to be upgraded.\n"));
+}
+
+void WizardTest::unitNewerThanTheSetIsRefusedOnPage5()
+{
+    UnitIdentity id;
+    id.version = 1.4;  // the set brings 1.312
+    UnitOnLine unit(id);
+    UpgradeState state;
+    ScriptedRunner runner;
+    const GuiEnvironment env = unit.guiEnv(runner);
+    ProgressWindow window(state, env);
+    QSignalSpy finished(&window, &QDialog::finished);
+    window.start();
+    UpgradeWizard& sheet = window.wizard();
+    QVERIFY(walkToFinishPage(sheet));
+    const FinishPage& page = sheet.finishPage();
+    QCOMPARE(page.unitVersionText(), QStringLiteral("1.400"));
+    QCOMPARE(page.targetVersionText(), QStringLiteral("1.312"));
+    QVERIFY2(page.noticeText().contains("newer than the firmware set's (1.312)"), qPrintable(page.noticeText()));
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(!page.option(i)->isEnabled());
+    saveScreenshot(sheet, QStringLiteral("page5-refused"), QStringLiteral("newer than the firmware set's"));
+    QVERIFY(clickWhenEnabled(sheet, QWizard::FinishButton));
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(runner.shown.size(), size_t(1));
+    QCOMPARE(runner.shown[0].title, QStringLiteral("Version Downgrade Warning"));
+    QVERIFY(!window.upgrading());
+    for (const std::string& command : unit.bench.significantCommands())
+        QVERIFY2(command.find("btx") == std::string::npos, command.c_str());
 }
 
 void WizardTest::closingWhileUpgradingAsksAndStopsTheWorker()
 {
     WizardRig rig;
-    QSignalSpy finished(rig.dlg.get(), &QDialog::finished);
-    rig.dlg->start();
+    QSignalSpy finished(rig.window.get(), &QDialog::finished);
+    rig.window->start();
     QVERIFY(rig.reachPage5(1.090));  // exactly the lowest version let through
-    QVERIFY(clickWhenEnabled(rig.dlg->sheet(), QWizard::FinishButton));
+    QVERIFY(clickWhenEnabled(rig.window->wizard(), QWizard::FinishButton));
     QVERIFY(rig.runner.shown.empty());
-    QVERIFY(rig.dlg->isVisible());
-    QVERIFY(rig.dlg->upgrading());  // waiting for a unit that never answers
-    QVERIFY(!rig.dlg->exitButton()->isEnabled());
-    QCOMPARE(rig.dlg->windowTitle(), QStringLiteral("Upgrade Utility "));
+    QVERIFY(rig.window->isVisible());
+    QVERIFY(rig.window->upgrading());  // waiting for a unit that never answers
+    QVERIFY(!rig.window->exitButton()->isEnabled());
+    QCOMPARE(rig.window->windowTitle(), QStringLiteral("Upgrade Utility "));
 
     rig.runner.answers.push_back([](QDialog&) { return int(QMessageBox::No); });
-    rig.dlg->close();
-    QVERIFY(rig.dlg->isVisible());
-    QVERIFY(rig.dlg->upgrading());
-    rig.dlg->close();  // answered Yes
+    rig.window->close();
+    QTRY_VERIFY(!rig.window->dialogs().busy());
+    QVERIFY(rig.window->isVisible());
+    QVERIFY(rig.window->upgrading());
+    rig.window->close();  // answered Yes
+    QTRY_COMPARE(finished.count(), 1);
     QCOMPARE(rig.runner.shown.size(), size_t(2));
     QVERIFY(rig.runner.shown[1].text.contains("The upgrade is still running."));
-    QVERIFY(!rig.dlg->upgrading());
-    QCOMPARE(finished.count(), 1);
+    QVERIFY(!rig.window->upgrading());
 }
 
 void WizardTest::anotherUnitsPendingCarryOverIsKeptUnlessSetAside()
@@ -203,15 +268,15 @@ void WizardTest::anotherUnitsPendingCarryOverIsKeptUnlessSetAside()
     QVERIFY(log.open(QIODevice::WriteOnly));
     log.write("C99999999\r\n1.221\r\nKERNEL\r\n");
     log.close();
-    QSignalSpy finished(rig.dlg.get(), &QDialog::finished);
-    rig.dlg->start();
+    QSignalSpy finished(rig.window.get(), &QDialog::finished);
+    rig.window->start();
     QVERIFY(rig.reachPage5(1.221));
     rig.runner.answers.push_back([](QDialog&) { return int(QMessageBox::No); });
-    QVERIFY(clickWhenEnabled(rig.dlg->sheet(), QWizard::FinishButton));
+    QVERIFY(clickWhenEnabled(rig.window->wizard(), QWizard::FinishButton));
+    QTRY_COMPARE(finished.count(), 1);
     QCOMPARE(rig.runner.shown.size(), size_t(1));
     QVERIFY(rig.runner.shown[0].text.contains("C99999999"));
-    QVERIFY(!rig.dlg->upgrading());
-    QCOMPARE(finished.count(), 1);
+    QVERIFY(!rig.window->upgrading());
     QVERIFY(QFile::exists(rig.dir.filePath("logfile.LOG")));
 }
 

@@ -1,12 +1,13 @@
 // Page 2, "Comm Setup": the port list and the device each name stands for.
+#include "app/gui/PortPage.h"
+
 #include <QGridLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <algorithm>
 
-#include "app/gui/EngineEvent.h"
-#include "app/gui/PropertyPages.h"
-#include "app/gui/PropertySheet.h"
 #include "comlink/PortNames.h"
+#include "engine/UpgradeState.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ constexpr int kPorts = 4;
 
 }  // namespace
 
-CMyPropertyPage2::CMyPropertyPage2() : CSheetPage(tr("Comm Setup"))
+PortPage::PortPage(UpgradeState& state) : WizardPage(tr("Comm Setup")), state(state)
 {
     auto* layout = new QGridLayout(this);
     layout->addWidget(new QLabel(tr("Select Serial Port Setup")), 0, 0, 1, 2);
@@ -32,16 +33,16 @@ CMyPropertyPage2::CMyPropertyPage2() : CSheetPage(tr("Comm Setup"))
     layout->setColumnStretch(1, 1);
 }
 
-void CMyPropertyPage2::setActive()
+void PortPage::activate()
 {
-    if (refillList == 1) {
+    if (refillList) {
         // The page lives on from one wizard run to the next: empty it first
         // so the list never holds a name twice.
         list->clear();
         for (int i = 1; i <= kPorts; ++i)
             list->addItem(tr("Comm %1").arg(i));
         list->setCurrentRow(0);
-        refillList = 0;
+        refillList = false;
     }
     // Where each name leads on this machine, looked up afresh so that a
     // freshly plugged adapter shows.
@@ -56,15 +57,12 @@ void CMyPropertyPage2::setActive()
         lines << tr("Comm %1 \u2192 %2").arg(i + 1).arg(where);
     }
     devices->setText(lines.join(QLatin1Char('\n')));
-    if (CMyPropertySheet* s = sheet())
-        list->setCurrentRow(s->upgradeState().portIndex);
+    list->setCurrentRow(state.portIndex);
     list->setFocus();
-    postToSheet(WM_WIZARD_BUTTONS, 2);
 }
 
-bool CMyPropertyPage2::validatePage()
+bool PortPage::validatePage()
 {
-    if (CMyPropertySheet* s = sheet())
-        s->upgradeState().portIndex = static_cast<std::uint16_t>(std::max(0, list->currentRow()));
+    state.portIndex = static_cast<std::uint16_t>(std::max(0, list->currentRow()));
     return true;
 }

@@ -1,5 +1,5 @@
-// The small modal dialogs of the main window: the two completion dialogs,
-// Technical Support, the Version Downgrade Warning and the About box.
+// The main window's text dialogs: the two completion dialogs, Technical
+// Support and the Version Downgrade Warning.
 #pragma once
 
 #include <QDialog>
@@ -11,7 +11,7 @@ class QPushButton;
 // A dialog with one multi-line text and an "Exit"-style default button
 // (Accepted) and, optionally, a second button that ends it like Escape and
 // the close box (Rejected). GUI thread only.
-class CTextDialog : public QDialog {
+class TextDialog : public QDialog {
     Q_OBJECT
 public:
     // The text shown; the caller sets it before showing the dialog.
@@ -21,7 +21,7 @@ public:
     QPushButton* otherButton() const { return other; }
 
 protected:
-    CTextDialog(const QString& caption, const QString& okText, const QString& otherText, QWidget* parent);
+    TextDialog(const QString& caption, const QString& okText, const QString& otherText, QWidget* parent);
 
 private:
     QLabel* label;
@@ -30,37 +30,30 @@ private:
 };
 
 // "Upgrade Completed": the first completion, which asks about the other unit.
-class CUpgradeCompletedDlg : public CTextDialog {
+class UpgradeCompletedDialog : public TextDialog {
     Q_OBJECT
 public:
-    explicit CUpgradeCompletedDlg(QWidget* parent = nullptr);
+    explicit UpgradeCompletedDialog(QWidget* parent = nullptr);
 };
 
 // "Upgrade is Complete": the next completion, which states the result.
-class CUpgradeDoneDlg : public CTextDialog {
+class UpgradeDoneDialog : public TextDialog {
     Q_OBJECT
 public:
-    explicit CUpgradeDoneDlg(QWidget* parent = nullptr);
+    explicit UpgradeDoneDialog(QWidget* parent = nullptr);
 };
 
 // "Technical Support": a unit too old for this loader.
-class CTechSupportDlg : public CTextDialog {
+class TechSupportDialog : public TextDialog {
     Q_OBJECT
 public:
-    explicit CTechSupportDlg(QWidget* parent = nullptr);
+    explicit TechSupportDialog(QWidget* parent = nullptr);
 };
 
 // "Version Downgrade Warning": a unit newer than the firmware set; its one
 // button aborts and ends the program.
-class CVersionWarningDlg : public CTextDialog {
+class VersionWarningDialog : public TextDialog {
     Q_OBJECT
 public:
-    explicit CVersionWarningDlg(QWidget* parent = nullptr);
-};
-
-// "About unitflash": the unit's picture, the loader version and one line.
-class CAboutDlg : public QDialog {
-    Q_OBJECT
-public:
-    explicit CAboutDlg(QWidget* parent = nullptr);
+    explicit VersionWarningDialog(QWidget* parent = nullptr);
 };

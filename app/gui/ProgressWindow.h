@@ -1,5 +1,5 @@
-// The main window CUpgradeDlg: it runs the wizard, applies the version
-// gate, starts the upgrade worker, shows its progress, and offers the other
+// The main window: it runs the wizard, applies the version gate, starts the
+// upgrade worker, shows its progress and how it ended, and offers the other
 // unit when an upgrade is complete.
 #pragma once
 
@@ -7,26 +7,25 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/gui/EngineEvent.h"
+#include "app/gui/DialogQueue.h"
 #include "app/gui/GuiEnvironment.h"
 #include "engine/Workers.h"
 
-class CMyPropertySheet;
 class ProgressPanel;
 class QPushButton;
+class UpgradeWizard;
+class WorkerNotifier;
 
-// GUI thread only. The worker reports WM_UPGRADE_DONE as a queued event;
-// the 100 ms timer polls the state and posts WM_FILE_ERROR and
-// WM_UPGRADE_AGAIN to this window. The window ends (finished()) when the
-// program should end: a wizard Cancel, the version gate, an "Exit", or a
-// close.
-class CUpgradeDlg : public QDialog {
+// GUI thread only. The worker's reports arrive as queued signals; the
+// 100 ms timer polls the state, raises an error box per raised errorFlag
+// and runs a pending restart. Dialogs show one at a time without nested
+// event loops. The window ends (finished()) when the program should end: a
+// wizard Cancel, the version gate, an "Exit", or a close.
+class ProgressWindow : public QDialog {
     Q_OBJECT
 public:
-    static constexpr double kMinimumVersion = 1.09;
-
-    CUpgradeDlg(UpgradeState& state, const GuiEnvironment& env);
-    ~CUpgradeDlg() override;
+    ProgressWindow(UpgradeState& state, const GuiEnvironment& env);
+    ~ProgressWindow() override;
 
     // Initialises the window and runs the first wizard; the window shows
     // once the wizard has been finished and the upgrade has started.
@@ -35,39 +34,43 @@ public:
     // request, progress display.
     void tick();
 
-    CMyPropertySheet& sheet() const { return *wizard; }
+    UpgradeWizard& wizard() const { return *sheet; }
     ProgressPanel& panel() const { return *progress; }
+    DialogQueue& dialogs() { return queue; }
     QPushButton* exitButton() const { return exit; }
     bool upgrading() const { return worker.running(); }
     bool restartPending() const { return restartRequested; }
     bool askOtherUnit() const { return askOther; }
     // Shows the About box.
     void showAbout();
+    // The worker's report of a finished upgrade: the completion dialog.
+    void upgradeDone();
 
 public Q_SLOTS:
     void reject() override;
 
 protected:
-    void customEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void runWizard();
     void wizardFinished(int result);
-    void upgradeDone();
+    void startUpgrade(bool discardPending);
+    void upgradeEnded(UpgradeOutcome outcome);
     void restart();
-    void startUpgrade();
+    void showErrorBox();
+    // The window a dialog belongs over: this one when shown, else the wizard.
+    QWidget* dialogParent();
 
     UpgradeState& state;
     const GuiEnvironment& env;
+    DialogQueue queue;
     ProgressPanel* progress;
     QPushButton* exit;
     QTimer timer;
     bool restartRequested = false;
     bool askOther = false;
-    // The technician chose to set another unit's unfinished carry-over aside.
-    bool discardPending = false;
-    std::unique_ptr<CMyPropertySheet> wizard;
-    std::unique_ptr<QueuedNotifier> notifier;
+    std::unique_ptr<UpgradeWizard> sheet;
+    std::unique_ptr<WorkerNotifier> notifier;
     WorkerThread worker;  // last: stopped and joined before the rest goes
 };

@@ -1,5 +1,5 @@
 // Telling a missing, busy and forbidden serial port apart.
-#include "app/cli/PortProblem.h"
+#include "comlink/PortProblem.h"
 
 #include <filesystem>
 
