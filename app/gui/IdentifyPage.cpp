@@ -48,6 +48,7 @@ void IdentifyPage::activate()
     search.start();
     status->clear();
     found->clear();
+    found->hide();
     detail->clear();
     poll();
     timer.start();
@@ -66,6 +67,7 @@ void IdentifyPage::poll()
         found->setText(tr("Display Handset Found."));
     else if (state.unitKind == UNIT_REMOTE)
         found->setText(tr("Remote Handset Found."));
+    found->setVisible(!found->text().isEmpty());
 }
 
 void IdentifyPage::searchFinished(IdentifyOutcome outcome)

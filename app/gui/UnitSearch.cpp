@@ -123,5 +123,11 @@ void UnitSearch::setCaption(const std::string& caption)
 
 void UnitSearch::destroy()
 {
-    QMetaObject::invokeMethod(this, [this] { delete shown.data(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this] {
+        const bool hadFocus = shown && shown->isActiveWindow();
+        delete shown.data();
+        // The keyboard goes back to the wizard, so Next and Back keep working.
+        if (hadFocus && owner->isVisible())
+            owner->activateWindow();
+    }, Qt::QueuedConnection);
 }
