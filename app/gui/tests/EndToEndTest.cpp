@@ -1,11 +1,13 @@
-// The wizard upgrading the virtual unit in process, from page 1 to the
-// completion dialog and on to the wizard for the other unit, and an upgrade
-// that fails half-way; screenshots of every page, the progress window
-// mid-upgrade and after the failure, and each dialog.
+// The wizard against the virtual unit in process: an upgrade from page 1 to
+// the completion dialog and on to the wizard for the other unit, one that
+// fails half-way, and a unit newer than the set refused before Finish;
+// screenshots of every page, the progress window mid-upgrade and after the
+// failure, the refusal, and each dialog.
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -107,6 +109,7 @@ class EndToEndTest : public QObject {
 private Q_SLOTS:
     void upgradesTheVirtualUnitFromPage1ToCompletion();
     void aFailureMarksItsStepShowsTheCauseAndFreesExit();
+    void unitNewerThanTheSetIsRefusedOnPage5();
     void dialogScreenshots();
 };
 
@@ -179,7 +182,7 @@ void EndToEndTest::upgradesTheVirtualUnitFromPage1ToCompletion()
     QVERIFY(!seen.empty());
     for (std::size_t i = 1; i < seen.size(); ++i)
         QVERIFY2(seen[i] >= seen[i - 1], qPrintable(QStringLiteral("%1 after %2").arg(seen[i]).arg(seen[i - 1])));
-    QCOMPARE(seen.back(), 100);
+    QCOMPARE(dlg.panel().upgradeProgress(), 100);
     QTRY_VERIFY(sheet.isVisible());
     QVERIFY(clickWhenEnabled(sheet, QWizard::NextButton));
     QCOMPARE(sheet.portPage().portList()->count(), 4);
@@ -230,6 +233,35 @@ void EndToEndTest::aFailureMarksItsStepShowsTheCauseAndFreesExit()
     QSignalSpy finished(&dlg, &QDialog::finished);
     dlg.exitButton()->click();
     QCOMPARE(finished.count(), 1);
+}
+
+void EndToEndTest::unitNewerThanTheSetIsRefusedOnPage5()
+{
+    UnitIdentity id;
+    id.version = 1.4;  // the set brings 1.312
+    UnitOnLine unit(id);
+    UpgradeState state;
+    ScriptedRunner runner;
+    const GuiEnvironment env = unit.guiEnv(runner);
+    ProgressWindow window(state, env);
+    QSignalSpy finished(&window, &QDialog::finished);
+    window.start();
+    UpgradeWizard& sheet = window.wizard();
+    QVERIFY(walkToFinishPage(sheet));
+    const FinishPage& page = sheet.finishPage();
+    QCOMPARE(page.unitVersionText(), QStringLiteral("1.400"));
+    QCOMPARE(page.targetVersionText(), QStringLiteral("1.312"));
+    QVERIFY2(page.noticeText().contains("newer than the firmware set's (1.312)"), qPrintable(page.noticeText()));
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(!page.option(i)->isEnabled());
+    saveScreenshot(sheet, QStringLiteral("page5-refused"), QStringLiteral("newer than the firmware set's"));
+    QVERIFY(clickWhenEnabled(sheet, QWizard::FinishButton));
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(runner.shown.size(), size_t(1));
+    QCOMPARE(runner.shown[0].title, QStringLiteral("Version Downgrade Warning"));
+    QVERIFY(!window.upgrading());
+    for (const std::string& command : unit.bench.significantCommands())
+        QVERIFY2(command.find("btx") == std::string::npos, command.c_str());
 }
 
 void EndToEndTest::dialogScreenshots()

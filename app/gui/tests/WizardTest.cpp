@@ -17,7 +17,6 @@
 #include "app/gui/PortPage.h"
 #include "app/gui/SearchWindow.h"
 #include "app/gui/UpgradeWizard.h"
-#include "app/gui/tests/UnitOnLine.h"
 #include "app/gui/tests/WizardRig.h"
 
 class WizardTest : public QObject {
@@ -28,7 +27,6 @@ private Q_SLOTS:
     void page5VersionsOptionsAndModes();
     void versionGate_data();
     void versionGate();
-    void unitNewerThanTheSetIsRefusedOnPage5();
     void closingWhileUpgradingAsksAndStopsTheWorker();
     void anotherUnitsPendingCarryOverIsKeptUnlessSetAside();
 };
@@ -205,35 +203,6 @@ void WizardTest::versionGate()
     QCOMPARE(rig.runner.shown[0].title, QStringLiteral("Technical Support"));
     QVERIFY(rig.runner.shown[0].text.startsWith(
         "Your Unit has a version prior to 1.090\nPlease send it to customer service to be upgraded.\n"));
-}
-
-void WizardTest::unitNewerThanTheSetIsRefusedOnPage5()
-{
-    UnitIdentity id;
-    id.version = 1.4;  // the set brings 1.312
-    UnitOnLine unit(id);
-    UpgradeState state;
-    ScriptedRunner runner;
-    const GuiEnvironment env = unit.guiEnv(runner);
-    ProgressWindow window(state, env);
-    QSignalSpy finished(&window, &QDialog::finished);
-    window.start();
-    UpgradeWizard& sheet = window.wizard();
-    QVERIFY(walkToFinishPage(sheet));
-    const FinishPage& page = sheet.finishPage();
-    QCOMPARE(page.unitVersionText(), QStringLiteral("1.400"));
-    QCOMPARE(page.targetVersionText(), QStringLiteral("1.312"));
-    QVERIFY2(page.noticeText().contains("newer than the firmware set's (1.312)"), qPrintable(page.noticeText()));
-    for (int i = 0; i < 3; ++i)
-        QVERIFY(!page.option(i)->isEnabled());
-    saveScreenshot(sheet, QStringLiteral("page5-refused"), QStringLiteral("newer than the firmware set's"));
-    QVERIFY(clickWhenEnabled(sheet, QWizard::FinishButton));
-    QTRY_COMPARE(finished.count(), 1);
-    QCOMPARE(runner.shown.size(), size_t(1));
-    QCOMPARE(runner.shown[0].title, QStringLiteral("Version Downgrade Warning"));
-    QVERIFY(!window.upgrading());
-    for (const std::string& command : unit.bench.significantCommands())
-        QVERIFY2(command.find("btx") == std::string::npos, command.c_str());
 }
 
 void WizardTest::closingWhileUpgradingAsksAndStopsTheWorker()
