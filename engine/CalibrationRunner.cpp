@@ -97,30 +97,10 @@ bool checkLog(Run& r)
 // Skips the steps the log records as finished.
 void resume(Run& r)
 {
-    const ResumeLog& log = r.log;
-    auto skip = [&](int count) {
-        for (int i = 0; i < count; ++i)
-            r.steps->clearSlot(r.k + i);
-        r.k += count;
-    };
-    if (log.record(0) == "KERNEL")
-        skip(1);
-    if (log.record(1) == "REBOOT")
-        skip(1);
-    const bool downloaded = log.record(2) == "GETCAL";
-    const bool uploaded = log.record(3) == "PUTCAL";
-    if (downloaded && uploaded) {
-        skip(2);
-    } else if (downloaded) {
-        // The log cannot tell whether the conversion finished, and converter
-        // outputs on disk may be stale: convert the downloaded region again
-        // (conversion is deterministic), or download it again when it is
-        // missing or cut short. The unit's tables are unchanged until PUTCAL.
-        if (calibrationRegionOnDisk(r.s))
-            skip(1);
-    }
-    if (uploaded)
-        skip(2);
+    const int count = resumedSteps(r.log, calibrationRegionOnDisk(r.s));
+    for (int i = 0; i < count; ++i)
+        r.steps->clearSlot(r.k + i);
+    r.k += count;
 }
 
 bool installKernel(Run& r)
@@ -165,22 +145,6 @@ bool restart(Run& r)
     return r.record("REBOOT");
 }
 
-bool cableStepDue(const UpgradeState& state, double newVersion)
-{
-    const double v = state.unitVersion;
-    if (state.model != 7410)
-        return newVersion >= 1.312 && v < 1.312;
-    return newVersion >= 2.122 && v < 2.014;
-}
-
-bool calibrationDue(const UpgradeState& state)
-{
-    if (state.mode == MODE_UPDATE_ONLY)
-        return false;
-    const double t = calibrationThreshold(state.model);
-    return state.unitVersion < t && state.controlVersion >= t;
-}
-
 // The calibration entries from slot k on. False when a step gave up.
 bool carryOver(Run& r)
 {
@@ -210,6 +174,45 @@ bool carryOver(Run& r)
 }
 
 }  // namespace
+
+int resumedSteps(const ResumeLog& log, bool regionOnDisk)
+{
+    int count = 0;
+    if (log.record(0) == "KERNEL")
+        ++count;
+    if (log.record(1) == "REBOOT")
+        ++count;
+    const bool downloaded = log.record(2) == "GETCAL";
+    const bool uploaded = log.record(3) == "PUTCAL";
+    if (downloaded && uploaded) {
+        count += 2;
+    } else if (downloaded) {
+        // The log cannot tell whether the conversion finished, and converter
+        // outputs on disk may be stale: convert the downloaded region again
+        // (conversion is deterministic), or download it again when it is
+        // missing or cut short. The unit's tables are unchanged until PUTCAL.
+        if (regionOnDisk)
+            ++count;
+    }
+    if (uploaded)
+        count += 2;
+    return count;
+}
+
+bool cableStepDue(int model, double versionBefore, double newVersion)
+{
+    if (model != 7410)
+        return newVersion >= 1.312 && versionBefore < 1.312;
+    return newVersion >= 2.122 && versionBefore < 2.014;
+}
+
+bool calibrationDue(int mode, int model, double versionBefore, double controlVersion)
+{
+    if (mode == MODE_UPDATE_ONLY)
+        return false;
+    const double t = calibrationThreshold(model);
+    return versionBefore < t && controlVersion >= t;
+}
 
 int runCalibrationSection(UpgradeSession& s, const std::string& text, const std::string& sectionName)
 {
@@ -246,11 +249,12 @@ int runCalibrationSection(UpgradeSession& s, const std::string& text, const std:
         s.fail("The unit did not report its version after its new kernel started.");
         return 0;
     }
-    if (cableStepDue(s.state, newVersion) && !saveCustomCables(s))
+    const UpgradeState& state = s.state;
+    if (cableStepDue(state.model, state.unitVersion, newVersion) && !saveCustomCables(s))
         return 0;
     s.status.setFileName("");
 
-    if (calibrationDue(s.state) && !carryOver(r))
+    if (calibrationDue(state.mode, state.model, state.unitVersion, state.controlVersion) && !carryOver(r))
         return 0;
     if (s.stopped())
         return 0;
