@@ -8,6 +8,7 @@
 #include "engine/ResumeLog.h"
 #include "engine/UpgradeSession.h"
 #include "engine/UpgradePlan.h"
+#include "engine/UpgradeProgress.h"
 #include "transfer/XmodemTransfer.h"
 
 namespace {
@@ -22,14 +23,8 @@ struct Run {
     UpgradeSession& s;
     ResumeLog log;
     std::shared_ptr<StepList> steps;
-    int n = 0;
     int k = 0;
 
-    void percent()
-    {
-        // An empty section finishes nothing: no division by its zero entries.
-        s.state.overallPercent = n > 0 ? (100 / n) * (k + 1) : 0;
-    }
     void finish(int slot)
     {
         steps->setDone(slot, 1);
@@ -149,7 +144,6 @@ bool restart(Run& r)
 bool carryOver(Run& r)
 {
     UpgradeSession& s = r.s;
-    r.percent();
     for (; r.steps->present(r.k); ++r.k) {
         const std::string entry = r.steps->name(r.k);
         if (entry == "GETCAL") {
@@ -168,7 +162,7 @@ bool carryOver(Run& r)
         if (s.stopped())
             return false;
         r.finish(r.k);
-        r.percent();
+        s.progress.finished(WorkPart::CalibrationStep, r.k);
     }
     return true;
 }
@@ -223,7 +217,7 @@ int runCalibrationSection(UpgradeSession& s, const std::string& text, const std:
     if (!checkLog(r))
         return 0;
     int parseError = 0;
-    r.n = parseSection(text, findSection(text, sectionName), *r.steps, parseError);
+    parseSection(text, findSection(text, sectionName), *r.steps, parseError);
     if (parseError)
         s.state.raiseError();
     s.state.listReady = 1;
@@ -231,8 +225,11 @@ int runCalibrationSection(UpgradeSession& s, const std::string& text, const std:
     resume(r);
 
     const std::string first = r.steps->name(0);
-    if (r.steps->present(0) && !isCalibrationKeyword(first) && !installKernel(r))
-        return 0;
+    if (r.steps->present(0) && !isCalibrationKeyword(first)) {
+        if (!installKernel(r))
+            return 0;
+        s.progress.finished(WorkPart::Kernel);
+    }
     s.status.setFileName("");
     if (!s.console.pause(2000))
         return 0;
@@ -249,9 +246,13 @@ int runCalibrationSection(UpgradeSession& s, const std::string& text, const std:
         s.fail("The unit did not report its version after its new kernel started.");
         return 0;
     }
+    s.progress.finished(WorkPart::Restart);
     const UpgradeState& state = s.state;
-    if (cableStepDue(state.model, state.unitVersion, newVersion) && !saveCustomCables(s))
-        return 0;
+    if (cableStepDue(state.model, state.unitVersion, newVersion)) {
+        if (!saveCustomCables(s))
+            return 0;
+        s.progress.finished(WorkPart::Cables);
+    }
     s.status.setFileName("");
 
     if (calibrationDue(state.mode, state.model, state.unitVersion, state.controlVersion) && !carryOver(r))
