@@ -8,6 +8,7 @@
 #include "engine/ResumeLog.h"
 #include "engine/UpgradeSession.h"
 #include "engine/UpgradePlan.h"
+#include "engine/UpgradeProgress.h"
 #include "transfer/XmodemTransfer.h"
 
 namespace {
@@ -22,14 +23,8 @@ struct Run {
     UpgradeSession& s;
     ResumeLog log;
     std::shared_ptr<StepList> steps;
-    int n = 0;
     int k = 0;
 
-    void percent()
-    {
-        // An empty section finishes nothing: no division by its zero entries.
-        s.state.overallPercent = n > 0 ? (100 / n) * (k + 1) : 0;
-    }
     void finish(int slot)
     {
         steps->setDone(slot, 1);
@@ -97,30 +92,10 @@ bool checkLog(Run& r)
 // Skips the steps the log records as finished.
 void resume(Run& r)
 {
-    const ResumeLog& log = r.log;
-    auto skip = [&](int count) {
-        for (int i = 0; i < count; ++i)
-            r.steps->clearSlot(r.k + i);
-        r.k += count;
-    };
-    if (log.record(0) == "KERNEL")
-        skip(1);
-    if (log.record(1) == "REBOOT")
-        skip(1);
-    const bool downloaded = log.record(2) == "GETCAL";
-    const bool uploaded = log.record(3) == "PUTCAL";
-    if (downloaded && uploaded) {
-        skip(2);
-    } else if (downloaded) {
-        // The log cannot tell whether the conversion finished, and converter
-        // outputs on disk may be stale: convert the downloaded region again
-        // (conversion is deterministic), or download it again when it is
-        // missing or cut short. The unit's tables are unchanged until PUTCAL.
-        if (calibrationRegionOnDisk(r.s))
-            skip(1);
-    }
-    if (uploaded)
-        skip(2);
+    const int count = resumedSteps(r.log, calibrationRegionOnDisk(r.s));
+    for (int i = 0; i < count; ++i)
+        r.steps->clearSlot(r.k + i);
+    r.k += count;
 }
 
 bool installKernel(Run& r)
@@ -165,27 +140,10 @@ bool restart(Run& r)
     return r.record("REBOOT");
 }
 
-bool cableStepDue(const UpgradeState& state, double newVersion)
-{
-    const double v = state.unitVersion;
-    if (state.model != 7410)
-        return newVersion >= 1.312 && v < 1.312;
-    return newVersion >= 2.122 && v < 2.014;
-}
-
-bool calibrationDue(const UpgradeState& state)
-{
-    if (state.mode == MODE_UPDATE_ONLY)
-        return false;
-    const double t = calibrationThreshold(state.model);
-    return state.unitVersion < t && state.controlVersion >= t;
-}
-
 // The calibration entries from slot k on. False when a step gave up.
 bool carryOver(Run& r)
 {
     UpgradeSession& s = r.s;
-    r.percent();
     for (; r.steps->present(r.k); ++r.k) {
         const std::string entry = r.steps->name(r.k);
         if (entry == "GETCAL") {
@@ -204,12 +162,51 @@ bool carryOver(Run& r)
         if (s.stopped())
             return false;
         r.finish(r.k);
-        r.percent();
+        s.progress.finished(WorkPart::CalibrationStep, r.k);
     }
     return true;
 }
 
 }  // namespace
+
+int resumedSteps(const ResumeLog& log, bool regionOnDisk)
+{
+    int count = 0;
+    if (log.record(0) == "KERNEL")
+        ++count;
+    if (log.record(1) == "REBOOT")
+        ++count;
+    const bool downloaded = log.record(2) == "GETCAL";
+    const bool uploaded = log.record(3) == "PUTCAL";
+    if (downloaded && uploaded) {
+        count += 2;
+    } else if (downloaded) {
+        // The log cannot tell whether the conversion finished, and converter
+        // outputs on disk may be stale: convert the downloaded region again
+        // (conversion is deterministic), or download it again when it is
+        // missing or cut short. The unit's tables are unchanged until PUTCAL.
+        if (regionOnDisk)
+            ++count;
+    }
+    if (uploaded)
+        count += 2;
+    return count;
+}
+
+bool cableStepDue(int model, double versionBefore, double newVersion)
+{
+    if (model != 7410)
+        return newVersion >= 1.312 && versionBefore < 1.312;
+    return newVersion >= 2.122 && versionBefore < 2.014;
+}
+
+bool calibrationDue(int mode, int model, double versionBefore, double controlVersion)
+{
+    if (mode == MODE_UPDATE_ONLY)
+        return false;
+    const double t = calibrationThreshold(model);
+    return versionBefore < t && controlVersion >= t;
+}
 
 int runCalibrationSection(UpgradeSession& s, const std::string& text, const std::string& sectionName)
 {
@@ -220,7 +217,7 @@ int runCalibrationSection(UpgradeSession& s, const std::string& text, const std:
     if (!checkLog(r))
         return 0;
     int parseError = 0;
-    r.n = parseSection(text, findSection(text, sectionName), *r.steps, parseError);
+    parseSection(text, findSection(text, sectionName), *r.steps, parseError);
     if (parseError)
         s.state.raiseError();
     s.state.listReady = 1;
@@ -228,8 +225,11 @@ int runCalibrationSection(UpgradeSession& s, const std::string& text, const std:
     resume(r);
 
     const std::string first = r.steps->name(0);
-    if (r.steps->present(0) && !isCalibrationKeyword(first) && !installKernel(r))
-        return 0;
+    if (r.steps->present(0) && !isCalibrationKeyword(first)) {
+        if (!installKernel(r))
+            return 0;
+        s.progress.finished(WorkPart::Kernel);
+    }
     s.status.setFileName("");
     if (!s.console.pause(2000))
         return 0;
@@ -246,11 +246,16 @@ int runCalibrationSection(UpgradeSession& s, const std::string& text, const std:
         s.fail("The unit did not report its version after its new kernel started.");
         return 0;
     }
-    if (cableStepDue(s.state, newVersion) && !saveCustomCables(s))
-        return 0;
+    s.progress.finished(WorkPart::Restart);
+    const UpgradeState& state = s.state;
+    if (cableStepDue(state.model, state.unitVersion, newVersion)) {
+        if (!saveCustomCables(s))
+            return 0;
+        s.progress.finished(WorkPart::Cables);
+    }
     s.status.setFileName("");
 
-    if (calibrationDue(s.state) && !carryOver(r))
+    if (calibrationDue(state.mode, state.model, state.unitVersion, state.controlVersion) && !carryOver(r))
         return 0;
     if (s.stopped())
         return 0;

@@ -14,3 +14,22 @@ struct UpgradeSession;
 // latter), a calibration download or upload gave up (the log keeps what was
 // finished, so the next run resumes there), or a stop was requested.
 int runCalibrationSection(UpgradeSession& session, const std::string& text, const std::string& sectionName);
+
+class ResumeLog;
+
+// How many leading slots of a calibration list the unit's resume log
+// records as finished, so a resumed run skips them: the kernel, the
+// restart, and the carry-over steps up to the last one recorded. A
+// download recorded without its upload counts only when regionOnDisk (the
+// region file has its full size): otherwise it is downloaded again.
+int resumedSteps(const ResumeLog& log, bool regionOnDisk);
+
+// True when an upgrade from versionBefore to newVersion carries the custom
+// cable database over (a Display Handset's; others only wait for the
+// prompt). The runner decides on the version the new kernel reports.
+bool cableStepDue(int model, double versionBefore, double newVersion);
+
+// True when the upgrade carries the calibration tables across their layout
+// change: not in update-only mode, and from below the model's threshold to
+// a control file at or above it.
+bool calibrationDue(int mode, int model, double versionBefore, double controlVersion);

@@ -65,17 +65,10 @@ bool checkOutput(UpgradeSession& s, const std::string& name, long expected, cons
                   + std::to_string(expected) + " expected). Nothing was uploaded; the next run converts again.");
 }
 
-// Sizes of the converters' outputs: a one-set old_velmora image, and the
-// velmora tables behind their load header.
+// The size of Kcnv's output: a one-set old_velmora image.
 long oldVelmoraImageSize()
 {
     return static_cast<long>(factorycalHeaderLayout().byteSize() + oldVelmoraSetLayout().byteSize());
-}
-
-long velmoraLoadImageSize()
-{
-    return static_cast<long>(loadHeaderLayout().byteSize() + velmoraHeaderLayout().byteSize()
-                             + velmoraSetLayout().byteSize());
 }
 
 // The backup image of a unit without a serial number: a name of its own
@@ -90,6 +83,12 @@ std::string unnamedBackupName(UpgradeSession& s)
 }
 
 }  // namespace
+
+long velmoraLoadImageSize()
+{
+    return static_cast<long>(loadHeaderLayout().byteSize() + velmoraHeaderLayout().byteSize()
+                             + velmoraSetLayout().byteSize());
+}
 
 CalibrationRegion calibrationRegion(int model, int unitKind)
 {

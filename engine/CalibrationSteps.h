@@ -16,6 +16,9 @@ struct CalibrationRegion {
     bool pauseAfterCommand; // 500 ms between command and receive
 };
 CalibrationRegion calibrationRegion(int model, int unitKind);
+// The size of Lcnv's output "output2.bin", which PUTCAL uploads: the
+// velmora tables behind their load header.
+long velmoraLoadImageSize();
 // The calibration-clearing image uploaded after the converted tables.
 const char* clearingImageName(int model, int unitKind);
 // The backup image of a serial number, and the second image of a Display

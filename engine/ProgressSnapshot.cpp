@@ -16,8 +16,18 @@ ProgressSnapshot takeProgressSnapshot(const UpgradeState& state, const std::stri
     }
     snap.fileSize = state.currentFileSize.load();
     snap.overallPercent = state.overallPercent.load();
+    snap.secondsLeft = state.secondsLeft.load();
     const std::string status = state.statusText();
     if (status != staleStatus)
         snap.notice = status;
     return snap;
+}
+
+std::string timeLeftText(int secondsLeft)
+{
+    if (secondsLeft < 0)
+        return "";
+    if (secondsLeft < 90)
+        return "less than a minute left";
+    return "about " + std::to_string((secondsLeft + 30) / 60) + " min left";
 }

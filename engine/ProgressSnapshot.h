@@ -1,5 +1,6 @@
 // The upgrade's progress copied out of the shared record at one moment, for
-// a display that polls it (the command line's frame, the wizard's panel).
+// a display that polls it (the command line's frame, the wizard's panel),
+// and the time left as text.
 #pragma once
 
 #include <string>
@@ -14,6 +15,7 @@ struct ProgressSnapshot {
     unsigned bytes = 0;       // the transfer's bytes moved
     int fileSize = 0;         // the size of the file being sent (0 or 1: unknown)
     int overallPercent = 0;   // 0..100, the whole upgrade
+    int secondsLeft = -1;     // the upgrade's estimated time left; -1 unknown
     std::string notice;       // a status worth showing (the port went away), or ""
 };
 
@@ -24,3 +26,8 @@ struct ProgressSnapshot {
 // worker for long. The copy never refers back to the record, so the worker
 // may go on writing while a display uses it.
 ProgressSnapshot takeProgressSnapshot(const UpgradeState& state, const std::string& staleStatus = {});
+
+// The time left as a person reads it: "about 2 min left" from 90 s on (in
+// whole minutes, rounded), "less than a minute left" below, and "" when
+// secondsLeft is unknown (negative).
+std::string timeLeftText(int secondsLeft);

@@ -9,6 +9,7 @@
 #include "engine/ControlFile.h"
 #include "engine/ReopeningPort.h"
 #include "engine/UpgradePlan.h"
+#include "engine/UpgradeProgress.h"
 #include "engine/UpgradeSession.h"
 #include "engine/WorkFilesLock.h"
 #include "engine/Workers.h"
@@ -48,7 +49,6 @@ bool uploadMainFile(UpgradeSession& s, XmodemTransfer& transfer, const std::stri
 bool workMainList(UpgradeSession& s, XmodemTransfer& transfer, bool calibrationDone)
 {
     std::shared_ptr<StepList> steps = s.state.steps();
-    const int n = steps->snapshot().count();
     ConsoleSession& c = s.console;
     for (int i = 0; steps->present(i) && !steps->done(i); ++i) {
         c.readReply(kReplyNormal);
@@ -70,7 +70,7 @@ bool workMainList(UpgradeSession& s, XmodemTransfer& transfer, bool calibrationD
             return false;
         }
         steps->setDone(i, 1);
-        s.state.overallPercent = (100 / n) * (i + 1);
+        s.progress.finished(WorkPart::MainStep, i);
     }
     return true;
 }
@@ -86,7 +86,7 @@ bool close(UpgradeSession& s)
         return s.fail("The unit did not report its version after the last file; its new firmware may not have"
                       " started. Run the upgrade again.");
     s.state.finalVersion = version;
-    s.state.overallPercent = 100;
+    s.progress.complete();
     c.readReply(kReplyNormal);
     if (!c.waitPromptIdn(3000))
         return false;
@@ -130,6 +130,7 @@ UpgradeOutcome work(UpgradeSession& s, XmodemTransfer& transfer)
     std::string text;
     if (!readControlText(s.env.path(state.controlFileName()), kUpgradeReadLimit, text))
         return failed(s);
+    s.progress.start(estimateUpgrade(s, text));
     const std::string mainName = mainSectionName(sectionKey(state.model, state.unitKind), state.mode);
     const std::string calName = calibrationSectionName(mainName);
 
@@ -140,14 +141,13 @@ UpgradeOutcome work(UpgradeSession& s, XmodemTransfer& transfer)
         if (runCalibrationSection(s, text, calName) == 0)
             return failed(s);
         state.replaceSteps();
-        state.overallPercent = 0;
         calibrationDone = true;
     }
     if (state.mode == MODE_DOWNGRADE) {
         if (restoreBackup(s) == 0)
             return failed(s);
+        s.progress.finished(WorkPart::Downgrade);
         state.replaceSteps();
-        state.overallPercent = 0;
     }
     const int at = findSection(text, mainName);
     if (!text.empty() && at > 0) {
@@ -176,6 +176,7 @@ UpgradeOutcome runUpgrade(UpgradeState& state, const EngineEnv& env)
     state.replaceSteps();
     state.setFailureText("");
     state.refusal = 0;
+    state.secondsLeft = -1;
     // One run at a time in a set: the resume log, the downloaded region and
     // the converter outputs are the run's own until it ends.
     WorkFilesLock lock;
@@ -186,10 +187,11 @@ UpgradeOutcome runUpgrade(UpgradeState& state, const EngineEnv& env)
     const PortOpener open = env.openPort ? env.openPort : platformPortOpener();
     ReopeningPort port(open, state.portIndex, kUpgradeQueueSize, kUpgradeQueueSize);
     UpgradeOutcome outcome;
+    UpgradeProgress progress(state, env.clockRef());
     {
         CommLink link(&port, env.clock);
         PortSettings settings(&link);
-        auto status = std::make_shared<EngineTransferStatus>(env);
+        auto status = std::make_shared<EngineTransferStatus>(env, progress);
         state.setTransferStatus(status);
         std::unique_ptr<FileEngine> files = createFileEngine();
         files->setBaseFolder(env.workDir);
@@ -197,10 +199,13 @@ UpgradeOutcome runUpgrade(UpgradeState& state, const EngineEnv& env)
             XmodemTransfer transfer(&link, status.get());
             settings.setBaudRate(state.baudRate);
             ConsoleSession console(link, env, state, &port);
-            UpgradeSession session{state, env, link, console, *status, *files};
+            UpgradeSession session{state, env, link, console, *status, *files, progress};
             outcome = work(session, transfer);
         }
         settings.restore();
     }
+    // A run that did not finish has no time left to tell.
+    if (outcome != UpgradeOutcome::Done)
+        state.secondsLeft = -1;
     return outcome;
 }

@@ -4,10 +4,17 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "engine/UpgradeProgress.h"
 #include "engine/VersionText.h"
 #include "process/ChildProcess.h"
 #include "transfer/FileEngine.h"
 #include "transfer/FileTransfer.h"
+
+int EngineTransferStatus::abortQuery()
+{
+    progress.transferMoved(bytesDone, blockSize);
+    return env.stopRequested() ? kTransferStopped : 0;
+}
 
 long UpgradeSession::fileSize(const std::string& name) const
 {

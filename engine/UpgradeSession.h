@@ -15,19 +15,23 @@
 class CommLink;
 class FileEngine;
 class FileTransfer;
+class UpgradeProgress;
 
 // The transfer result of a transfer that a stop request cancelled.
 constexpr int kTransferStopped = -930;
 
 // The status record of the upgrade's transfers: a stop request makes the
-// running transfer cancel on the line. The GUI may read it from its timer.
+// running transfer cancel on the line, and each block that passes moves
+// the upgrade's progress. The GUI may read it from its timer. The transfer
+// calls abortQuery only while the run (and so env and progress) exists.
 class EngineTransferStatus : public TransferStatus {
 public:
-    explicit EngineTransferStatus(const EngineEnv& env) : env(env) {}
-    int abortQuery() override { return env.stopRequested() ? kTransferStopped : 0; }
+    EngineTransferStatus(const EngineEnv& env, UpgradeProgress& progress) : env(env), progress(progress) {}
+    int abortQuery() override;
 
 private:
     const EngineEnv& env;
+    UpgradeProgress& progress;
 };
 
 // The result of upload() when the file cannot be opened: the transfer's
@@ -51,6 +55,8 @@ struct UpgradeSession {
     // The files of every transfer, with the firmware-set folder as its base,
     // so a folder with blanks in its path is never split as a name list.
     FileEngine& files;
+    // The weighted progress: each phase marks the parts it has finished.
+    UpgradeProgress& progress;
 
     bool stopped() const { return env.stopRequested(); }
     // Records why the run fails (the first cause stands), raises errorFlag

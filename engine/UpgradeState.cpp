@@ -160,6 +160,7 @@ void UpgradeState::resetUnit()
     unitKind = UNIT_UNKNOWN;
     listReady = 0;
     overallPercent = 0;
+    secondsLeft = -1;
     unitVersion = 0;
     listShown = 0;
     finalVersion = 0;

@@ -94,7 +94,14 @@ public:
     // The transfer status of the current (or last) upgrade; null before one.
     std::shared_ptr<TransferStatus> transferStatus() const;
     void setTransferStatus(std::shared_ptr<TransferStatus> status);
+    // The whole upgrade's progress, 0..100, weighted by the estimated time
+    // of its parts: rises with the bytes of each transfer, never falls
+    // within a run, and reads 100 only once the final version was read.
     std::atomic<int> overallPercent{0};
+    // The upgrade's estimated seconds left, scaled by the pace seen so far;
+    // -1 while unknown (before the run has its plan, or after it ended
+    // without finishing).
+    std::atomic<int> secondsLeft{-1};
     std::atomic<double> unitVersion{0};
     std::atomic<int> listShown{0};
     std::atomic<double> finalVersion{0};

@@ -376,5 +376,6 @@ int runCli(const CliRequest& request, CliConsole& console)
         return CLI_EXIT_DECLINED;
     }
     run.state.mode = request.mode;
+    run.say(keepConnectedText());
     return finishUpgrade(run, upgrade(run));
 }

@@ -37,6 +37,11 @@ std::string completionText(int unitKind, double fromVersion, double toVersion)
     return text;
 }
 
+std::string keepConnectedText()
+{
+    return "Do not disconnect the unit or switch it off until the upgrade has finished.";
+}
+
 std::string modeName(int mode)
 {
     switch (mode) {

@@ -36,6 +36,9 @@ std::string techSupportText();
 // The closing text of a finished upgrade, both versions with three decimals.
 std::string completionText(int unitKind, double fromVersion, double toVersion);
 
+// Shown once as the upgrade begins.
+std::string keepConnectedText();
+
 // "update", "reinstall" or "downgrade" for an upgrade mode; "" for others.
 std::string modeName(int mode);
 

@@ -31,6 +31,14 @@ std::string earlierNote(const StepListView& steps)
             + " done in an earlier run)";
 }
 
+// "upgrade 40%", with the time left while the upgrade runs.
+std::string upgradeText(const ProgressSnapshot& snap)
+{
+    std::string text = "upgrade " + std::to_string(snap.overallPercent) + "%";
+    const std::string left = snap.overallPercent < 100 ? timeLeftText(snap.secondsLeft) : std::string();
+    return left.empty() ? text : text + ", " + left;
+}
+
 }  // namespace
 
 std::string baseName(const std::string& path)
@@ -86,7 +94,7 @@ std::string renderTransferLine(const ProgressSnapshot& snap)
             line += " bytes";
         }
     }
-    return line + "  |  upgrade " + std::to_string(snap.overallPercent) + "%";
+    return line + "  |  " + upgradeText(snap);
 }
 
 std::vector<std::string> renderProgress(const ProgressSnapshot& snap)

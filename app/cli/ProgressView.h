@@ -30,7 +30,8 @@ int runningStep(const StepListView& steps);
 // "[>]" running, "[ ]" pending), then the transfer line and the notice.
 std::vector<std::string> renderProgress(const ProgressSnapshot& snap);
 
-// The transfer line: file, block, bytes, the file's and the upgrade's percent.
+// The transfer line: file, block, bytes, the file's and the upgrade's
+// percent, and the upgrade's time left while it is known.
 std::string renderTransferLine(const ProgressSnapshot& snap);
 
 // Plain progress lines for output that is not a terminal: a line when the

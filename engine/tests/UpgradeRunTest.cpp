@@ -13,6 +13,7 @@
 #include "testkit/Files.h"
 #include "sim/unit/FactoryImages.h"
 #include "calimage/BigEndian.h"
+#include "comlink/Clock.h"
 #include "engine/ResumeLog.h"
 #include "process/ChildProcess.h"
 
@@ -102,6 +103,76 @@ TEST(UpgradeRun, ConsoleSequenceOfAReinstallThatCrossesTheCalibrationVersion)
               (std::vector<std::string>{"getuid", "btx", "boot", "xmodem B6220 960 G", "btx",
                                         "xmodem 70000 40000 G", "btx", "btx", "boot", "btx", "reboot",
                                         "reboot"}));
+}
+
+// Samples the upgrade's progress every 250 ms of virtual time, on the
+// worker's thread, whenever the run reads the time.
+class ProgressSampler : public Clock {
+public:
+    struct Sample {
+        std::uint32_t atMs;
+        int percent;
+        int secondsLeft;
+        bool finalRead;  // the final version has been read
+    };
+
+    ProgressSampler(Clock& base, const UpgradeState& state) : base(base), state(state) {}
+    std::uint32_t tickMs() override
+    {
+        const std::uint32_t now = base.tickMs();
+        if (samples.empty() || now - samples.back().atMs >= 250)
+            samples.push_back({now, state.overallPercent, state.secondsLeft, state.finalVersion != 0});
+        return now;
+    }
+
+    std::vector<Sample> samples;
+
+private:
+    Clock& base;
+    const UpgradeState& state;
+};
+
+TEST(UpgradeRun, ProgressFollowsTheWorkOfTheWholeCrossingAndTheTimeLeftFalls)
+{
+    UnitIdentity id;
+    EngineRig bench(id);
+    std::vector<ProgressSampler::Sample> samples;
+    UpgradeOutcome outcome = UpgradeOutcome::Stopped;
+    bench.session([&](const EngineEnv& rigEnv) {
+        ASSERT_EQ(runIdentification(bench.state, rigEnv), IdentifyOutcome::Identified);
+        ProgressSampler sampler(*rigEnv.clock, bench.state);
+        EngineEnv env = rigEnv;
+        env.clock = &sampler;
+        bench.state.mode = MODE_REINSTALL;
+        outcome = runUpgrade(bench.state, env);
+        samples = sampler.samples;
+    });
+    ASSERT_EQ(outcome, UpgradeOutcome::Done);
+    ASSERT_GT(samples.size(), 100u);
+    EXPECT_EQ(samples.back().percent, 100);
+    EXPECT_EQ(bench.state.secondsLeft, 0);
+    std::size_t running = 0;
+    std::vector<int> left;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const ProgressSampler::Sample& now = samples[i];
+        running += now.percent < 100 ? 1 : 0;
+        if (now.secondsLeft >= 0 && now.percent < 100)
+            left.push_back(now.secondsLeft);
+        EXPECT_TRUE(now.percent < 100 || now.finalRead) << "at " << now.atMs << " ms";
+        if (i == 0)
+            continue;
+        const ProgressSampler::Sample& before = samples[i - 1];
+        EXPECT_LE(now.atMs - before.atMs, 1000u);
+        EXPECT_GE(now.percent, before.percent) << "at " << now.atMs << " ms";
+        EXPECT_LE(now.percent - before.percent, 20) << "at " << now.atMs << " ms";
+    }
+    // Known for most of the run, and falling from quarter to quarter.
+    EXPECT_GT(left.size(), running * 9 / 10);
+    const std::size_t q = left.size() / 4;
+    EXPECT_GT(left[0], left[q]);
+    EXPECT_GT(left[q], left[2 * q]);
+    EXPECT_GT(left[2 * q], left[3 * q]);
+    EXPECT_GT(left[3 * q], left.back());
 }
 
 TEST(UpgradeRun, UpdateOnlyAboveTheCalibrationVersionSendsKernelAndFirmwareOnly)

@@ -27,12 +27,14 @@ TEST(ProgressView, MarksDoneRunningAndPendingStepsAndShowsTheTransfer)
     snap.bytes = 4608;
     snap.fileSize = 10240;
     snap.overallPercent = 33;
+    snap.secondsLeft = 150;
     EXPECT_EQ(renderProgress(snap), (std::vector<std::string>{
                                         "[x] KERNEL.bin",
                                         "[>] REBOOT",
                                         "[ ] app.bin",
-                                        "KERNEL.bin  block 37  4608 of 10240 bytes  45%  |  upgrade 33%",
+                                        "KERNEL.bin  block 37  4608 of 10240 bytes  45%  |  upgrade 33%, about 3 min left",
                                     }));
+    snap.secondsLeft = -1;  // not known yet
 
     snap.bytes = 20000;  // a received file padded to whole blocks
     EXPECT_EQ(renderTransferLine(snap), "KERNEL.bin  block 37  20000 of 10240 bytes  100%  |  upgrade 33%");
@@ -44,6 +46,20 @@ TEST(ProgressView, MarksDoneRunningAndPendingStepsAndShowsTheTransfer)
     EXPECT_EQ(lines[3], "no transfer running  |  upgrade 33%");
     EXPECT_EQ(lines[4], "! The port Comm 1 is gone");
     EXPECT_EQ(runningStep(snapshotOf({{"a", 1}, {"b", 1}}).steps), -1);
+    // A finished upgrade has no time left to tell.
+    snap.overallPercent = 100;
+    snap.secondsLeft = 0;
+    EXPECT_EQ(renderTransferLine(snap), "no transfer running  |  upgrade 100%");
+}
+
+TEST(ProgressView, TimeLeftInWholeMinutesFromNinetySeconds)
+{
+    EXPECT_EQ(timeLeftText(-1), "");
+    EXPECT_EQ(timeLeftText(0), "less than a minute left");
+    EXPECT_EQ(timeLeftText(89), "less than a minute left");
+    EXPECT_EQ(timeLeftText(90), "about 2 min left");
+    EXPECT_EQ(timeLeftText(149), "about 2 min left");
+    EXPECT_EQ(timeLeftText(150), "about 3 min left");
 }
 
 TEST(ProgressView, AResumedListShowsTheEntriesAfterTheSlotsAnEarlierRunDid)
@@ -74,9 +90,11 @@ TEST(ProgressView, PlainLinesOnChangesAndTheTransferAtMostEveryInterval)
     snap.bytes = 128;
     EXPECT_EQ(log.update(snap, 200), (std::vector<std::string>{"Transfer: KERNEL.bin"}));
     snap.bytes = 512;
+    snap.overallPercent = 4;
+    snap.secondsLeft = 40;
     EXPECT_TRUE(log.update(snap, 3000).empty());
-    EXPECT_EQ(log.update(snap, 5200),
-              (std::vector<std::string>{"  KERNEL.bin  block 0  512 of 1000 bytes  51%  |  upgrade 0%"}));
+    EXPECT_EQ(log.update(snap, 5200), (std::vector<std::string>{
+                                          "  KERNEL.bin  block 0  512 of 1000 bytes  51%  |  upgrade 4%, less than a minute left"}));
 
     snap.steps.slots[0].done = 1;
     snap.overallPercent = 50;
