@@ -8,6 +8,7 @@
 
 #include "comlink/CommLink.h"
 #include "engine/ReopeningPort.h"
+#include "engine/UpgradeProgress.h"
 #include "engine/UpgradeState.h"
 
 ConsoleSession::ConsoleSession(CommLink& link, const EngineEnv& env_, UpgradeState& state_, ReopeningPort* port_)
@@ -120,11 +121,16 @@ bool ConsoleSession::pause(int ms)
 
 bool ConsoleSession::pauseUnscaled(int ms)
 {
-    const std::uint32_t end = link_.tickMs() + static_cast<std::uint32_t>(std::max(ms, 0));
+    std::uint32_t counted = link_.tickMs();
+    const std::uint32_t end = counted + static_cast<std::uint32_t>(std::max(ms, 0));
     for (;;) {
         if (stopped())
             return false;
         const std::uint32_t now = link_.tickMs();
+        if (progress != nullptr && now != counted) {
+            progress->waited(static_cast<int>(now - counted));
+            counted = now;
+        }
         if (!tickBefore(now, end))
             return true;
         // Sleep until the pause ends, looking at the stop request at least

@@ -8,6 +8,7 @@
 
 class CommLink;
 class ReopeningPort;
+class UpgradeProgress;
 class UpgradeState;
 
 // Reply limits of the console reads.
@@ -48,6 +49,9 @@ public:
 
     bool stopped() const { return env.stopRequested(); }
     CommLink& link() { return link_; }
+    // Counts the time of every pause toward the running part of the
+    // upgrade's progress, so the percent moves through long pauses too.
+    void setProgress(UpgradeProgress* value) { progress = value; }
 
 private:
     // After this long without a prompt the status text says so.
@@ -64,6 +68,7 @@ private:
     const EngineEnv& env;
     UpgradeState& state;
     ReopeningPort* port;
+    UpgradeProgress* progress = nullptr;
     std::uint32_t nextRecoverMs = 0;
     bool reportedLoss = false;
     std::uint32_t silenceReported = 0;  // the silence last reported, in whole seconds

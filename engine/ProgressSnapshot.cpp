@@ -27,7 +27,7 @@ std::string timeLeftText(int secondsLeft)
 {
     if (secondsLeft < 0)
         return "";
-    if (secondsLeft < 90)
+    if (secondsLeft < 60)
         return "less than a minute left";
     return "about " + std::to_string((secondsLeft + 30) / 60) + " min left";
 }

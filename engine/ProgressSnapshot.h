@@ -27,7 +27,7 @@ struct ProgressSnapshot {
 // may go on writing while a display uses it.
 ProgressSnapshot takeProgressSnapshot(const UpgradeState& state, const std::string& staleStatus = {});
 
-// The time left as a person reads it: "about 2 min left" from 90 s on (in
-// whole minutes, rounded), "less than a minute left" below, and "" when
+// The time left as a person reads it: "about 2 min left" from a minute on
+// (in whole minutes, rounded), "less than a minute left" below, and "" when
 // secondsLeft is unknown (negative).
 std::string timeLeftText(int secondsLeft);

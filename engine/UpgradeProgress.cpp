@@ -55,6 +55,14 @@ void UpgradeProgress::transferMoved(unsigned bytesDone, int blockSize)
     publish();
 }
 
+void UpgradeProgress::waited(int ms)
+{
+    if (!running || ms <= 0)
+        return;
+    movingSeconds += ms / 1000.0;
+    publish();
+}
+
 void UpgradeProgress::complete()
 {
     running = false;

@@ -31,6 +31,9 @@ public:
     // call counts for the running part, up to its estimate. A count that
     // went down began a new transfer. Called at every block.
     void transferMoved(unsigned bytesDone, int blockSize);
+    // The running part waited ms in one of its fixed pauses: counts for it,
+    // up to its estimate, with its transfers.
+    void waited(int ms);
     // The upgrade has read its final version: 100 %, nothing left.
     void complete();
 

@@ -199,6 +199,7 @@ UpgradeOutcome runUpgrade(UpgradeState& state, const EngineEnv& env)
             XmodemTransfer transfer(&link, status.get());
             settings.setBaudRate(state.baudRate);
             ConsoleSession console(link, env, state, &port);
+            console.setProgress(&progress);
             UpgradeSession session{state, env, link, console, *status, *files, progress};
             outcome = work(session, transfer);
         }

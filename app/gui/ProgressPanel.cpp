@@ -15,12 +15,6 @@ namespace {
 
 constexpr int kIconSize = res::kIconSize;
 
-// Filled in once the engine publishes its estimate.
-QString timeLeftText(const ProgressSnapshot&)
-{
-    return {};
-}
-
 QLabel* valueLabel()
 {
     auto* label = new QLabel;
@@ -199,7 +193,7 @@ bool ProgressPanel::refresh(UpgradeState& state)
         return true;
     // A notice of the engine's (the port went away, and came back).
     detailLine->setText(QString::fromStdString(snap.notice));
-    timeLeftLine->setText(snap.overallPercent < 100 ? timeLeftText(snap) : QString());
+    timeLeftLine->setText(snap.overallPercent < 100 ? QString::fromStdString(timeLeftText(snap.secondsLeft)) : QString());
     if (snap.overallPercent == 100) {
         warning->hide();
         statusLine->setText(tr("Upgrade is Finished!"));

@@ -164,7 +164,7 @@ TEST(UpgradeRun, ProgressFollowsTheWorkOfTheWholeCrossingAndTheTimeLeftFalls)
         const ProgressSampler::Sample& before = samples[i - 1];
         EXPECT_LE(now.atMs - before.atMs, 1000u);
         EXPECT_GE(now.percent, before.percent) << "at " << now.atMs << " ms";
-        EXPECT_LE(now.percent - before.percent, 20) << "at " << now.atMs << " ms";
+        EXPECT_LE(now.percent - before.percent, 10) << "at " << now.atMs << " ms";
     }
     // Known for most of the run, and falling from quarter to quarter.
     EXPECT_GT(left.size(), running * 9 / 10);

@@ -52,11 +52,13 @@ TEST(ProgressView, MarksDoneRunningAndPendingStepsAndShowsTheTransfer)
     EXPECT_EQ(renderTransferLine(snap), "no transfer running  |  upgrade 100%");
 }
 
-TEST(ProgressView, TimeLeftInWholeMinutesFromNinetySeconds)
+TEST(ProgressView, TimeLeftInWholeMinutesFromOneMinute)
 {
     EXPECT_EQ(timeLeftText(-1), "");
     EXPECT_EQ(timeLeftText(0), "less than a minute left");
-    EXPECT_EQ(timeLeftText(89), "less than a minute left");
+    EXPECT_EQ(timeLeftText(59), "less than a minute left");
+    EXPECT_EQ(timeLeftText(60), "about 1 min left");
+    EXPECT_EQ(timeLeftText(89), "about 1 min left");
     EXPECT_EQ(timeLeftText(90), "about 2 min left");
     EXPECT_EQ(timeLeftText(149), "about 2 min left");
     EXPECT_EQ(timeLeftText(150), "about 3 min left");
