@@ -105,9 +105,12 @@ void ConsoleSession::noteSilence(std::uint32_t since)
 
 bool ConsoleSession::answered()
 {
-    if (silenceReported != 0)
+    // A reported silence or a port that came back is closed by this answer,
+    // so the notice never outlives what it speaks of.
+    if (silenceReported != 0 || waitingAfterReturn)
         state.setStatusText("The unit answers again.");
     silenceReported = 0;
+    waitingAfterReturn = false;
     return true;
 }
 
@@ -128,7 +131,9 @@ bool ConsoleSession::pauseUnscaled(int ms)
             return false;
         const std::uint32_t now = link_.tickMs();
         if (progress != nullptr && now != counted) {
-            progress->waited(static_cast<int>(now - counted));
+            // Time spent waiting for a device that went away is no progress.
+            if (port == nullptr || !port->lost())
+                progress->waited(static_cast<int>(now - counted));
             counted = now;
         }
         if (!tickBefore(now, end))
@@ -161,6 +166,7 @@ void ConsoleSession::watchPort()
     }
     if (port->recover()) {
         reportedLoss = false;
+        waitingAfterReturn = true;
         state.setStatusText("The port " + name + " is back. Waiting for the unit...");
     }
 }

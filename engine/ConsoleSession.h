@@ -71,5 +71,6 @@ private:
     UpgradeProgress* progress = nullptr;
     std::uint32_t nextRecoverMs = 0;
     bool reportedLoss = false;
+    bool waitingAfterReturn = false;  // the port came back; no prompt since
     std::uint32_t silenceReported = 0;  // the silence last reported, in whole seconds
 };

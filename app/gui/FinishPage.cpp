@@ -76,8 +76,11 @@ void FinishPage::activate()
     // default every time.
     const bool gated = state.unitVersion < kMinimumUnitVersion || state.mode == MODE_NEWER_UNIT;
     for (int i = 0; i < 3; ++i) {
-        const bool open = i == 1 || !stopsTheRun(checkUpgradePlan(state, check, kModeOfOption[i]).refusal);
+        const PlanCheck plan = checkUpgradePlan(state, check, kModeOfOption[i]);
+        const bool open = i == 1 || !stopsTheRun(plan.refusal);
         option(i)->setEnabled(!gated && open);
+        // A greyed option says why when the pointer rests on it.
+        option(i)->setToolTip(open ? QString() : QString::fromStdString(plan.text));
     }
     option(1)->setChecked(true);
     option(1)->setFocus();
