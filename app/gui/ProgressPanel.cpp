@@ -178,6 +178,9 @@ bool ProgressPanel::refresh(UpgradeState& state)
     fileBar->setValue(std::clamp(filePercent, 0, 100));
     upgradeBar->setValue(std::clamp(snap.overallPercent, 0, 100));
 
+    // After a failure the lights stay as showFailure() left them.
+    if (failed)
+        return true;
     // The lights walk down the list: done steps green, the first step after
     // a done one yellow; row 1 is yellow until its step is done.
     const auto& s = snap.steps.slots;
@@ -189,19 +192,17 @@ bool ProgressPanel::refresh(UpgradeState& state)
             setLight(i, res::Icon::YellowLight);
     }
 
-    if (failed)
-        return true;
     // A notice of the engine's (the port went away, and came back).
     detailLine->setText(QString::fromStdString(snap.notice));
     timeLeftLine->setText(snap.overallPercent < 100 ? QString::fromStdString(timeLeftText(snap.secondsLeft)) : QString());
     if (snap.overallPercent == 100) {
         warning->hide();
         statusLine->setText(tr("Upgrade is Finished!"));
-    }
-    else if (state.unitKind == UNIT_DISPLAY)
+    } else if (state.unitKind == UNIT_DISPLAY) {
         statusLine->setText(tr("Updating %1 Display Handset..").arg(state.model.load()));
-    else if (state.unitKind == UNIT_REMOTE)
+    } else if (state.unitKind == UNIT_REMOTE) {
         statusLine->setText(tr("Updating %1 Remote Handset..").arg(state.model.load()));
+    }
     return true;
 }
 

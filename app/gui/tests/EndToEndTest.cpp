@@ -219,16 +219,21 @@ void EndToEndTest::aFailureMarksItsStepShowsTheCauseAndFreesExit()
     QCOMPARE(panel.detail(), QString::fromStdString(state.failureText()));
     // The cause starts with the step's name, as the failed row shows it.
     const QString step = panel.detail().section(QLatin1Char(':'), 0, 0);
+    // One failed light, and nothing left in progress.
     int failedRow = -1;
-    for (int i = 0; i < ProgressPanel::kRows; ++i)
+    for (int i = 0; i < ProgressPanel::kRows; ++i) {
         if (panel.light(i) == res::Icon::FailedLight)
             failedRow = failedRow < 0 ? i : 99;
+        QVERIFY(panel.light(i) != res::Icon::YellowLight);
+    }
     QVERIFY2(failedRow >= 0 && failedRow < ProgressPanel::kRows, qPrintable(QString::number(failedRow)));
     QCOMPARE(panel.stepName(failedRow), step);
     QVERIFY(!panel.warningShown());
     QTRY_COMPARE(runner.shown.size(), size_t(1));
     QCOMPARE(runner.shown[0].title, QStringLiteral("Upgrade failed"));
     QTRY_VERIFY(!dlg.dialogs().busy());
+    dlg.tick();
+    QVERIFY(panel.light(failedRow) == res::Icon::FailedLight);
     saveScreenshot(dlg, QStringLiteral("progress-failed"), QStringLiteral("Upgrade failed"));
     QSignalSpy finished(&dlg, &QDialog::finished);
     dlg.exitButton()->click();

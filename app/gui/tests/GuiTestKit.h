@@ -17,7 +17,7 @@ class QWizard;
 struct ShownDialog {
     QString className;
     QString title;
-    QString text;  // the text of a CTextDialog or a message box
+    QString text;  // the text of a TextDialog or a message box
 };
 
 // Records every dialog and answers it: with the next scripted answer when
