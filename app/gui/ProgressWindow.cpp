@@ -227,9 +227,10 @@ void ProgressWindow::reject()
         QDialog::reject();
         return;
     }
-    if (queue.busy())
-        return;
-    queue.enqueue(MessageBoxes::closeWhileRunning(this), [this](int answer) {
+    if (closeQuestion != nullptr)
+        return;  // already asked
+    closeQuestion = MessageBoxes::closeWhileRunning(this);
+    queue.enqueue(closeQuestion, [this](int answer) {
         if (answer != QMessageBox::Yes)
             return;
         worker.requestStop();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QTimer>
 #include <memory>
 
@@ -68,6 +69,7 @@ private:
     ProgressPanel* progress;
     QPushButton* exit;
     QTimer timer;
+    QPointer<QDialog> closeQuestion;  // while the close question is queued or shown
     bool restartRequested = false;
     bool askOther = false;
     std::unique_ptr<UpgradeWizard> sheet;
