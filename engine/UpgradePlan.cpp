@@ -35,20 +35,14 @@ std::string versionText(double v)
     return text;
 }
 
-// The entries of one section; false (with the check filled in) when the
-// section cannot be read whole.
-bool readList(const std::string& text, const std::string& name, StepListView& view, PlanCheck& check)
+// The entries of one section; false when the section cannot be read whole.
+bool readList(const std::string& text, const std::string& name, StepListView& view)
 {
     StepList list;
     int parseError = 0;
     parseSection(text, findSection(text, name), list, parseError);
     view = list.snapshot();
-    if (parseError == 0)
-        return true;
-    check.refusal = Refusal::BadSection;
-    check.text = "The list \"" + name + "\" in control.upd cannot be read whole: it has more than 9 entries, "
-                 "or a \"{\", \"}\" or \"/\" out of place. Nothing was sent to the unit.";
-    return false;
+    return parseError == 0;
 }
 
 // The unit's resume log, when there is one; empty otherwise.
@@ -71,12 +65,6 @@ std::string pendingText(const ResumeLog& log)
         + ", logfile.LOG). Finish that unit first by upgrading it again with this set, or set its carry-over"
           " aside (its log and downloaded tables are then renamed, not deleted). Nothing was sent to this unit.";
 }
-
-// A file the run sends, or a program it starts.
-struct Needed {
-    std::string name;
-    bool program = false;
-};
 
 }  // namespace
 
@@ -166,50 +154,27 @@ PlanCheck checkUpgradePlan(const UpgradeState& state, const EngineEnv& env, int 
         return check;
     }
 
+    std::vector<NeededFile> files;
     std::string text;
     if (!readControlText(env.path(kControlFileName), kUpgradeReadLimit, text)) {
         check.refusal = Refusal::MissingFiles;
         check.missing.push_back(kControlFileName);
-    }
-    const std::string mainName = mainSectionName(sectionKey(model, state.unitKind), mode);
-    const std::string calName = calibrationSectionName(mainName);
-    if (check.ok() && findSection(text, mainName) <= 0) {
-        check.refusal = Refusal::NoSection;
-        check.text = "The firmware set has no list for the " + unitName(state) + " (\"" + mainName
-                     + "\" is missing in control.upd): this set cannot upgrade this unit. Nothing was sent.";
-        return check;
-    }
-
-    std::vector<Needed> files;
-    StepListView list;
-    const bool calibration = check.ok() && findSection(text, calName) > 0;
-    if (calibration) {
-        if (!readList(text, calName, list, check))
+    } else {
+        SectionNeeds needs;
+        switch (sectionNeeds(text, model, state.unitKind, mode, before, state.controlVersion, needs)) {
+        case Refusal::NoSection:
+            check.refusal = Refusal::NoSection;
+            check.text = "The firmware set has no list for the " + unitName(state) + " (\"" + needs.mainName
+                         + "\" is missing in control.upd): this set cannot upgrade this unit. Nothing was sent.";
             return check;
-        const std::string first = list.slots[0].name;
-        if (list.slots[0].present != 0 && !isCalibrationStep(first) && !holds(first, "REBOOT"))
-            files.push_back({first});
-        const double newVersion = state.controlVersion;
-        const bool cables = state.unitKind == UNIT_DISPLAY
-                            && (model != 7410 ? newVersion >= 1.312 && before < 1.312
-                                              : newVersion >= 2.122 && before < 2.014);
-        const bool carryOver = mode != MODE_UPDATE_ONLY && layoutChange;
-        if (carryOver && model != 7410)
-            files.push_back({toolFileName("Kcnv"), true});
-        if (carryOver)
-            files.push_back({toolFileName("Lcnv"), true});
-        if (carryOver || cables)
-            files.push_back({toolFileName("header"), true});
-        if (carryOver)
-            files.push_back({clearingImageName(model, state.unitKind)});
-    }
-    if (check.ok()) {
-        if (!readList(text, mainName, list, check))
+        case Refusal::BadSection:
+            check.refusal = Refusal::BadSection;
+            check.text = "The list \"" + needs.badList + "\" in control.upd cannot be read whole: it has more than"
+                         " 9 entries, or a \"{\", \"}\" or \"/\" out of place. Nothing was sent to the unit.";
             return check;
-        for (int i = 0; i < list.count(); ++i) {
-            const std::string& entry = list.slots[static_cast<std::size_t>(i)].name;
-            if (!holds(entry, "REBOOT") && !holds(entry, "NOTHING") && !(holds(entry, "KERNEL") && calibration))
-                files.push_back({entry});
+        default:
+            files = std::move(needs.files);
+            break;
         }
     }
     if (mode == MODE_DOWNGRADE) {
@@ -217,12 +182,9 @@ PlanCheck checkUpgradePlan(const UpgradeState& state, const EngineEnv& env, int 
         if (state.unitKind == UNIT_DISPLAY)
             files.push_back({secondImageName(serial)});
     }
-    for (const Needed& file : files) {
-        const std::string path = env.path(file.name);
-        const bool present = file.program ? toolRunnable(path) : fileReadable(path);
-        if (!present && std::find(check.missing.begin(), check.missing.end(), file.name) == check.missing.end())
-            check.missing.push_back(file.name);
-    }
+    for (const std::string& name : missingFiles(files, env))
+        if (std::find(check.missing.begin(), check.missing.end(), name) == check.missing.end())
+            check.missing.push_back(name);
     if (!check.missing.empty()) {
         check.refusal = Refusal::MissingFiles;
         check.text = "The firmware set lacks files this upgrade of the " + unitName(state) + " needs:";
@@ -232,4 +194,60 @@ PlanCheck checkUpgradePlan(const UpgradeState& state, const EngineEnv& env, int 
                       + "\"; programs must be executable). Nothing was sent to the unit.";
     }
     return check;
+}
+
+Refusal sectionNeeds(const std::string& text, int model, int unitKind, int mode, double before, double newVersion,
+                     SectionNeeds& needs)
+{
+    needs.mainName = mainSectionName(sectionKey(model, unitKind), mode);
+    needs.calName = calibrationSectionName(needs.mainName);
+    if (findSection(text, needs.mainName) <= 0)
+        return Refusal::NoSection;
+    StepListView list;
+    needs.calibration = findSection(text, needs.calName) > 0;
+    if (needs.calibration) {
+        if (!readList(text, needs.calName, list)) {
+            needs.badList = needs.calName;
+            return Refusal::BadSection;
+        }
+        const std::string first = list.slots[0].name;
+        if (list.slots[0].present != 0 && !isCalibrationStep(first) && !holds(first, "REBOOT"))
+            needs.files.push_back({first});
+        const double threshold = calibrationThreshold(model);
+        const bool layoutChange = before < threshold && newVersion >= threshold;
+        const bool cables = unitKind == UNIT_DISPLAY
+                            && (model != 7410 ? newVersion >= 1.312 && before < 1.312
+                                              : newVersion >= 2.122 && before < 2.014);
+        const bool carryOver = mode != MODE_UPDATE_ONLY && layoutChange;
+        if (carryOver && model != 7410)
+            needs.files.push_back({toolFileName("Kcnv"), true});
+        if (carryOver)
+            needs.files.push_back({toolFileName("Lcnv"), true});
+        if (carryOver || cables)
+            needs.files.push_back({toolFileName("header"), true});
+        if (carryOver)
+            needs.files.push_back({clearingImageName(model, unitKind)});
+    }
+    if (!readList(text, needs.mainName, list)) {
+        needs.badList = needs.mainName;
+        return Refusal::BadSection;
+    }
+    for (int i = 0; i < list.count(); ++i) {
+        const std::string& entry = list.slots[static_cast<std::size_t>(i)].name;
+        if (!holds(entry, "REBOOT") && !holds(entry, "NOTHING") && !(holds(entry, "KERNEL") && needs.calibration))
+            needs.files.push_back({entry});
+    }
+    return Refusal::None;
+}
+
+std::vector<std::string> missingFiles(const std::vector<NeededFile>& files, const EngineEnv& env)
+{
+    std::vector<std::string> missing;
+    for (const NeededFile& file : files) {
+        const std::string path = env.path(file.name);
+        const bool present = file.program ? toolRunnable(path) : fileReadable(path);
+        if (!present && std::find(missing.begin(), missing.end(), file.name) == missing.end())
+            missing.push_back(file.name);
+    }
+    return missing;
 }

@@ -57,6 +57,34 @@ bool logIsThisUnits(const ResumeLog& log, const std::string& serial, const Engin
 // stopped after the new kernel went in still sees the old version.
 double versionBeforeUpgrade(const UpgradeState& state, const EngineEnv& env);
 
+// A file an upgrade sends, or a program it starts.
+struct NeededFile {
+    std::string name;
+    bool program = false;  // present means runnable, not only readable
+};
+
+// What the lists of one upgrade need from the set.
+struct SectionNeeds {
+    std::string mainName;     // "7355NE", "REL7355NE", "DWN7410FE"
+    std::string calName;      // "CAL" + mainName
+    bool calibration = false;  // the set holds calName: the calibration phase runs first
+    std::string badList;      // the list that cannot be read whole (BadSection)
+    std::vector<NeededFile> files;  // in the order the run uses them; may repeat
+};
+
+// Reads the lists an upgrade in mode of a unit (model 7355 or 7410, kind)
+// from before to newVersion uses out of the control text, and names the
+// files they send and the programs the calibration carry-over and the cable
+// database start. The downgrade's backup images, which belong to one unit,
+// are not among them. Returns NoSection when the main list is missing,
+// BadSection when a list cannot be read whole (needs.badList), else None.
+Refusal sectionNeeds(const std::string& text, int model, int unitKind, int mode, double before, double newVersion,
+                     SectionNeeds& needs);
+
+// The names of the needed files that are missing (or, for programs, not
+// runnable) in env's folder, in the order given, each once.
+std::vector<std::string> missingFiles(const std::vector<NeededFile>& files, const EngineEnv& env);
+
 // Checks the identified unit in state (model, kind, serial number, versions)
 // and state.mode against the firmware set in env.workDir and its resume
 // log. Sends nothing and changes no file. With env.discardPending another
