@@ -8,12 +8,13 @@
 #include <memory>
 #include <thread>
 
+#include "app/cli/CliSession.h"
 #include "app/cli/CliTexts.h"
-#include "comlink/PortProblem.h"
+#include "app/cli/JsonEvents.h"
 #include "app/cli/ProgressView.h"
 #include "app/cli/TracingPort.h"
-#include "comlink/PortFactory.h"
 #include "comlink/PortNames.h"
+#include "comlink/PortProblem.h"
 #include "engine/ResumeLog.h"
 #include "engine/UpgradePlan.h"
 #include "engine/WorkFilesLock.h"
@@ -23,116 +24,23 @@ namespace {
 
 constexpr auto kPollInterval = std::chrono::milliseconds(100);
 
-// What a run has built, kept together so that the steps stay small.
-struct Run {
-    Run(const CliRequest& r, CliConsole& c) : request(r), console(c) {}
+// What an upgrade run has built, kept together so that the steps stay small.
+struct Run : CliSession {
+    Run(const CliRequest& r, CliConsole& c) : CliSession(c), request(r) {}
 
     const CliRequest& request;
-    CliConsole& console;
-    std::string portName;
-    std::string portText;  // the name with its device, for messages
-    UpgradeState state;
-    EngineEnv env;
-    std::shared_ptr<std::atomic<int>> openResult = std::make_shared<std::atomic<int>>(0);
-    int pressesSeen = 0;
-    // Held from before the search to the end, so that a second run in the
-    // same set is refused before it asks anything.
-    WorkFilesLock lock;
-    // Last, so that it is destroyed first: its destructor stops and joins
-    // the worker, which uses the state and the env.
-    WorkerThread worker;
-
-    void say(const std::string& text)
-    {
-        std::fprintf(console.out, "%s\n", text.c_str());
-        std::fflush(console.out);
-    }
-    void complain(const std::string& text)
-    {
-        std::fprintf(console.err, "unitflash-cli: %s\n", text.c_str());
-        std::fflush(console.err);
-    }
-    // True once a new Ctrl-C press arrived since the last call.
-    bool newInterrupt()
-    {
-        const int presses = console.interrupts != nullptr ? console.interrupts->load() : 0;
-        const bool fresh = presses > pressesSeen;
-        pressesSeen = presses;
-        return fresh;
-    }
 };
-
-// Opens portName whatever index the engine asks for; keeps the result of
-// the latest open in openResult.
-PortOpener makeOpener(const std::string& portName, std::shared_ptr<TraceLog> trace,
-                      std::shared_ptr<std::atomic<int>> openResult)
-{
-    return [portName, trace, openResult](int, int rxQueue, int txQueue) -> std::unique_ptr<CommPort> {
-        std::unique_ptr<CommPort> port = openCommPort(portName, rxQueue, txQueue);
-        *openResult = port->lastError;
-        if (!trace)
-            return port;
-        return std::make_unique<TracingPort>(std::move(port), trace, portName);
-    };
-}
-
-// Finds the firmware set (the folder asked for, else the current one) and
-// gives the engine its absolute path; the process's own working directory
-// stays as it is. False, with a message, when the folder has no set.
-bool locateFirmwareSet(Run& run)
-{
-    std::error_code ec;
-    const std::string asked = run.request.workDir.empty() ? std::string(".") : run.request.workDir;
-    const std::filesystem::path folder = std::filesystem::absolute(asked, ec).lexically_normal();
-    if (ec || !std::filesystem::is_directory(folder, ec)) {
-        run.complain("missing firmware set: cannot use \"" + asked + "\": "
-                     + (ec ? ec.message() : std::string("no such folder")));
-        return false;
-    }
-    if (!std::filesystem::is_regular_file(folder / "control.upd", ec)) {
-        run.complain("missing firmware set: no control.upd in \"" + folder.string() + "\"");
-        return false;
-    }
-    run.env.workDir = folder.string();
-    return true;
-}
-
-IdentifyOutcome identify(Run& run)
-{
-    run.say("Looking for a unit on " + run.portText + "...");
-    IdentifyOutcome outcome = IdentifyOutcome::Stopped;
-    std::string shown;
-    run.worker.start([&run, &outcome] { outcome = runIdentification(run.state, run.env); });
-    while (run.worker.running()) {
-        std::this_thread::sleep_for(kPollInterval);
-        const std::string status = run.state.statusText();
-        // The wizard's "GO BACK" text for a port that did not open is
-        // replaced by the CLI's own explanation after the search.
-        if (status != shown && !status.empty() && run.worker.running() && status.rfind("Error opening", 0) != 0)
-            run.say("  " + status);
-        shown = status;
-        if (run.newInterrupt()) {
-            run.say("Stopping the search; nothing has been sent to the unit (Ctrl-C again to quit at once).");
-            run.worker.requestStop();
-        }
-    }
-    run.worker.join();
-    return outcome;
-}
 
 void printIdentity(Run& run)
 {
     const UpgradeState& s = run.state;
-    char text[512];
-    std::snprintf(text, sizeof text,
-                  "Found: %s\n  model           %d\n  serial number   %s\n  unit version    %5.3f\n"
-                  "  firmware set    %5.3f\n  rate            %d baud",
-                  unitKindName(s.unitKind).c_str(), s.model.load(), s.serialNumber().c_str(), s.unitVersion.load(),
-                  s.controlVersion.load(), s.baudRate.load());
-    run.say(text);
+    run.say(identityText(s, true));
+    if (run.console.events != nullptr)
+        run.console.events->identified(s, run.portName, false, true);
     // A stopped carry-over of this unit: its log holds the version the unit
     // had before it began, which is what the upgrade goes from.
     if (const double before = versionBeforeUpgrade(s, run.env); before != s.unitVersion) {
+        char text[256];
         std::snprintf(text, sizeof text, "  resumes         the upgrade from %5.3f recorded in logfile.LOG", before);
         run.say(text);
     }
@@ -180,6 +88,19 @@ std::string whereItStands(const UpgradeState& state)
         + baseName(steps.slots[static_cast<std::size_t>(running)].name) + ")";
 }
 
+// One look at the record: the painter's frame, and the events of --json.
+void showProgress(Run& run, ProgressPainter& painter, const std::string& staleStatus)
+{
+    // The list first: a snapshot taken after it then shows this list or a
+    // later one, never an earlier one.
+    const std::shared_ptr<StepList> list = run.state.steps();
+    const ProgressSnapshot snap = takeProgressSnapshot(run.state, staleStatus);
+    const std::uint32_t now = systemClock().tickMs();
+    painter.show(snap, now);
+    if (run.console.events != nullptr)
+        run.console.events->upgradePoll(list, snap, now);
+}
+
 UpgradeOutcome upgrade(Run& run)
 {
     UpgradeOutcome outcome = UpgradeOutcome::Stopped;
@@ -187,28 +108,37 @@ UpgradeOutcome upgrade(Run& run)
     const std::string staleStatus = run.state.statusText();
     int errorsShown = run.state.errorRaises.load();
     bool warningDue = false;
+    JsonEvents* events = run.console.events;
+    if (events != nullptr)
+        events->setPhases(upgradePhases(run.state, run.env));
     run.worker.start([&run, &outcome] { outcome = runUpgrade(run.state, run.env); });
     while (run.worker.running()) {
         std::this_thread::sleep_for(kPollInterval);
         // A flag raised while the worker goes on is a warning (a step list
         // that could not be read whole); one raised as it ends is its failure.
-        if (warningDue && run.worker.running())
+        if (warningDue && run.worker.running()) {
             painter.printAbove("Warning: " + run.state.failureText() + "\n");
+            if (events != nullptr)
+                events->notice("Warning: " + run.state.failureText());
+        }
         warningDue = false;
         if (run.state.errorFlag.load() != 0 || run.state.errorRaises.load() != errorsShown) {
             run.state.errorFlag = 0;
             errorsShown = run.state.errorRaises.load();
             warningDue = true;
         }
-        painter.show(takeProgressSnapshot(run.state, staleStatus), systemClock().tickMs());
+        showProgress(run, painter, staleStatus);
         if (run.newInterrupt()) {
-            painter.printAbove("Stopping: the unit is " + whereItStands(run.state) + ".\n"
-                               + "It keeps what was sent; " + nextRunText(run) + ".\n(Ctrl-C again to quit at once.)\n");
+            const std::string stopping = "Stopping: the unit is " + whereItStands(run.state) + ".\n"
+                                         + "It keeps what was sent; " + nextRunText(run) + ".";
+            painter.printAbove(stopping + "\n(Ctrl-C again to quit at once.)\n");
+            if (events != nullptr)
+                events->notice(stopping);
             run.worker.requestStop();
         }
     }
     run.worker.join();
-    painter.show(takeProgressSnapshot(run.state, staleStatus), systemClock().tickMs());
+    showProgress(run, painter, staleStatus);
     painter.finish();
     return outcome;
 }
@@ -224,6 +154,7 @@ int finishUpgrade(Run& run, UpgradeOutcome outcome)
         std::string next = nextRunText(run);
         next[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(next[0])));
         run.say("Stopped " + whereItStands(s) + ". " + next + ".");
+        run.cause = "stopped with Ctrl-C " + whereItStands(s);
         return CLI_EXIT_INTERRUPTED;
     }
     case UpgradeOutcome::Refused:
@@ -242,27 +173,12 @@ int finishUpgrade(Run& run, UpgradeOutcome outcome)
 
 int identifyAndCheck(Run& run)
 {
-    const IdentifyOutcome found = identify(run);
-    switch (found) {
-    case IdentifyOutcome::Stopped:
-        run.say("Stopped; nothing was sent to the unit.");
-        return CLI_EXIT_INTERRUPTED;
-    case IdentifyOutcome::NoUnit:
-        if (const int error = run.openResult->load(); error != 0) {
-            run.complain(portOpenProblem(run.request.port, error));
-            return CLI_EXIT_FAILED;
-        }
-        run.complain("No unit answered on " + run.portText + " at 38400 or 57600 baud.\n"
-                     "Check the cable and that the unit is in its software-update mode.");
-        return CLI_EXIT_FAILED;
-    case IdentifyOutcome::UnknownKind:
-        run.complain(run.state.statusText());
-        return CLI_EXIT_FAILED;
-    case IdentifyOutcome::NoControlFile:
+    const IdentifyOutcome found = searchUnit(run);
+    if (const int status = searchProblem(run, found); status != CLI_EXIT_DONE)
+        return status;
+    if (found == IdentifyOutcome::NoControlFile) {
         run.complain("missing firmware set: control.upd cannot be read.");
         return CLI_EXIT_USAGE;
-    case IdentifyOutcome::Identified:
-        break;
     }
     printIdentity(run);
     if (run.state.mode != MODE_UPDATE_ONLY) {
@@ -271,6 +187,7 @@ int identifyAndCheck(Run& run)
     }
     if (run.state.unitVersion < kOldestUpgradable) {
         run.say("\n" + techSupportText());
+        run.cause = "the unit's firmware is older than 1.090: send it to customer service";
         return CLI_EXIT_TOO_OLD;
     }
     return CLI_EXIT_DONE;
@@ -326,12 +243,15 @@ std::string normalisePortName(const std::string& port)
     return port;
 }
 
-int runCli(const CliRequest& request, CliConsole& console)
-{
-    Run run(request, console);
-    run.portName = normalisePortName(request.port);
-    run.portText = describePort(run.portName);
+namespace {
 
+int upgradeUnit(Run& run)
+{
+    const CliRequest& request = run.request;
+    if (run.console.events != nullptr && !request.assumeYes) {
+        run.complain("--json asks no question: give --yes as well to upgrade");
+        return CLI_EXIT_USAGE;
+    }
     std::shared_ptr<TraceLog> trace;
     if (!request.traceFile.empty()) {
         trace = std::make_shared<TraceLog>(request.traceFile, systemClock());
@@ -339,10 +259,13 @@ int runCli(const CliRequest& request, CliConsole& console)
             run.complain("cannot write the trace file \"" + request.traceFile + "\"");
             return CLI_EXIT_USAGE;
         }
-        trace->note("unitflash-cli on " + run.portText + ", mode " + modeName(request.mode));
+        trace->note("unitflash-cli on " + describePort(normalisePortName(request.port)) + ", mode "
+                    + modeName(request.mode));
     }
-    if (!locateFirmwareSet(run))
+    if (std::string problem; !findFirmwareSet(request.workDir, run.env.workDir, problem)) {
+        run.complain(problem);
         return CLI_EXIT_USAGE;
+    }
     if (const PlanCheck locked = lockWorkFiles(run.lock, run.env); !locked.ok()) {
         run.complain(locked.text);
         return refusalStatus(locked.refusal);
@@ -354,28 +277,32 @@ int runCli(const CliRequest& request, CliConsole& console)
     std::error_code ec;
     if (!request.traceFile.empty())
         run.env.toolOutput = std::filesystem::absolute(request.traceFile + ".tools", ec).string();
-    else if (console.inPlace)
+    else if (run.console.inPlace)
         run.env.toolOutput = (std::filesystem::path(run.env.workDir) / "unitflash-tools.log").string();
 
-    // The engine opens "Comm portIndex+1"; the opener ignores the index and
-    // opens the name given, so a device path works as well.
-    run.state.portIndex = static_cast<std::uint16_t>(std::max(0, parsePortName(run.portName)));
-    run.env.openPort = makeOpener(run.portName, trace, run.openResult);
-    run.env.stop = &run.worker.stopFlag();
-    run.env.pauseScale = request.pauseScale;
-    run.env.openDelayMs = request.openDelayMs;
-
+    run.preparePort(request.port, trace, request.pauseScale, request.openDelayMs);
     run.env.discardPending = request.discardPending;
     run.env.resumeUnnamed = request.resumeUnnamed;
     if (const int status = identifyAndCheck(run); status != CLI_EXIT_DONE)
         return status;
     if (const int status = checkPlan(run); status != CLI_EXIT_DONE)
         return status;
-    if (!request.assumeYes && !(console.confirm && console.confirm(question(run)))) {
+    if (!request.assumeYes && !(run.console.confirm && run.console.confirm(question(run)))) {
         run.say("Nothing was sent to the unit.");
         return CLI_EXIT_DECLINED;
     }
     run.state.mode = request.mode;
     run.say(keepConnectedText());
     return finishUpgrade(run, upgrade(run));
+}
+
+}  // namespace
+
+int runCli(const CliRequest& request, CliConsole& console)
+{
+    Run run(request, console);
+    const int status = upgradeUnit(run);
+    if (console.events != nullptr)
+        console.events->finished(status, run.cause);
+    return status;
 }

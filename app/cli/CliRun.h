@@ -8,6 +8,8 @@
 
 #include "engine/UpgradeState.h"
 
+class JsonEvents;
+
 struct CliRequest {
     std::string port = "Comm 1";   // "Comm N", a number N, or a device path
     int mode = MODE_REINSTALL;     // MODE_UPDATE_ONLY, MODE_REINSTALL or MODE_DOWNGRADE
@@ -30,6 +32,9 @@ struct CliConsole {
     std::function<bool(const std::string& question)> confirm;
     // Ctrl-C presses so far (the first asks the engine to stop); may be null.
     const std::atomic<int>* interrupts = nullptr;
+    // --json: the run's events go here, one object per line, and out is
+    // the human display (standard error then); null otherwise.
+    JsonEvents* events = nullptr;
 };
 
 // "Comm N" for a plain number N, the name itself otherwise.
@@ -40,5 +45,7 @@ std::string normalisePortName(const std::string& port);
 // an absolute folder and reads the set's files there; the process's working
 // directory is not changed, so relative paths of the request (the trace)
 // mean what they meant on the command line. The calling thread waits,
-// polling the workers every 100 ms.
+// polling the workers every 100 ms. With console.events the run reports
+// its events, ends with "finished" or "failed", and refuses (status 2)
+// without assumeYes, since it asks no question.
 int runCli(const CliRequest& request, CliConsole& console);

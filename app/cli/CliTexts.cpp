@@ -15,6 +15,20 @@ std::string unitKindName(int unitKind)
     return "unit";
 }
 
+std::string identityText(const UpgradeState& s, bool withSetVersion)
+{
+    char text[512];
+    std::snprintf(text, sizeof text, "Found: %s\n  model           %d\n  serial number   %s\n  unit version    %5.3f\n",
+                  unitKindName(s.unitKind).c_str(), s.model.load(), s.serialNumber().c_str(), s.unitVersion.load());
+    std::string lines = text;
+    if (withSetVersion) {
+        std::snprintf(text, sizeof text, "  firmware set    %5.3f\n", s.controlVersion.load());
+        lines += text;
+    }
+    std::snprintf(text, sizeof text, "  rate            %d baud", s.baudRate.load());
+    return lines + text;
+}
+
 std::string techSupportText()
 {
     return "Your Unit has a version prior to 1.090\n"
@@ -59,7 +73,7 @@ std::string modeName(int mode)
 std::string exitStatusHelp()
 {
     return "Exit status:\n"
-           "  0    the upgrade finished\n"
+           "  0    the upgrade finished (identify: a unit answered; check: every list of the set is complete)\n"
            "  1    no unit answered or it could not be recognised, or the upgrade failed\n"
            "  2    bad arguments, or DIR holds no firmware set (control.upd)\n"
            "  3    the unit's firmware is older than 1.090 (send it to customer service)\n"
@@ -67,11 +81,13 @@ std::string exitStatusHelp()
            "  5    the unit is newer than the firmware set (--allow-older-set to go back anyway)\n"
            "  6    the firmware set cannot upgrade this unit as asked: files missing, no list for it,\n"
            "       a list that cannot be read, or a downgrade of a unit without a serial number\n"
+           "       (check: a list lacks files or programs, cannot be read whole, or there is no list)\n"
            "  7    update only would cross the calibration layout change (use reinstall)\n"
            "  8    another unit's calibration carry-over is unfinished in the set (--discard-pending)\n"
            "  9    the firmware set is in use by another run\n"
            "       (5 to 9: nothing was sent to the unit)\n"
-           "  130  stopped with Ctrl-C (a later run resumes from the log when one was written)\n";
+           "  130  stopped with Ctrl-C (a later run resumes from the log when one was written)\n"
+           "With --json the last line of standard output is the status: {\"event\":\"finished\"} or \"failed\".\n";
 }
 
 int refusalStatus(Refusal refusal)

@@ -5,9 +5,12 @@
 #include <cstdio>
 #include <map>
 
+#include "app/cli/CheckCommand.h"
 #include "app/cli/CliRun.h"
 #include "app/cli/CliTerminal.h"
 #include "app/cli/CliTexts.h"
+#include "app/cli/IdentifyCommand.h"
+#include "app/cli/JsonEvents.h"
 
 namespace {
 
@@ -21,21 +24,27 @@ bool askOnTerminal(const std::string& question)
     return std::tolower(static_cast<unsigned char>(answer[0])) == 'y';
 }
 
-}  // namespace
+const char* const kPortHelp = "\"Comm N\", a number N (the same), or a device path such as /dev/ttyUSB0 "
+                              "(default \"Comm 1\")";
+const char* const kJsonHelp = "Write the run's events to standard output as one JSON object per line; "
+                              "the messages for people go to standard error";
 
-int main(int argc, char** argv)
+void addTestOptions(CLI::App& app, double& pauseScale, int& openDelayMs)
 {
-    CLI::App app{"Upgrades the firmware of one handheld unit (Display or Remote Handset) "
-                 "connected to a serial port, from the firmware set in DIR."};
-    app.footer(exitStatusHelp());
-    CliRequest request;
-    const std::map<std::string, int> modes{
-        {"update", MODE_UPDATE_ONLY}, {"reinstall", MODE_REINSTALL}, {"downgrade", MODE_DOWNGRADE}};
-    std::string mode = "reinstall";
-    app.add_option("--port", request.port,
-                   "\"Comm N\", a number N (the same), or a device path such as /dev/ttyUSB0 "
-                   "(default \"Comm 1\")")
-        ->type_name("PORT");
+    app.add_option("--pause-scale", pauseScale, "Test and demo option: multiplies the fixed console pauses (default 1)")
+        ->type_name("X")
+        ->check(CLI::Range(0.0, 100.0));
+    app.add_option("--open-delay-ms", openDelayMs,
+                   "Test and demo option: wait before the port is opened (default 5000)")
+        ->type_name("N")
+        ->check(CLI::Range(0, 600000));
+}
+
+// The upgrade's options, on the program itself (the default command) and
+// on "upgrade".
+void addUpgradeOptions(CLI::App& app, CliRequest& request, std::string& mode, bool& json)
+{
+    app.add_option("--port", request.port, kPortHelp)->type_name("PORT");
     app.add_option("--mode", mode,
                    "update (the files of the update list), reinstall (every file; the default) or "
                    "downgrade (the unit's backup image, then the downgrade list)")
@@ -48,6 +57,7 @@ int main(int argc, char** argv)
                    "Write every byte sent and received to FILE with its time, as text and one line per block")
         ->type_name("FILE");
     app.add_flag("-y,--yes", request.assumeYes, "Upgrade without asking for confirmation");
+    app.add_flag("--json", json, std::string(kJsonHelp) + " (needs --yes)");
     app.add_flag("--allow-older-set", request.allowOlderSet,
                  "Install the set even when the unit's firmware is newer than the set");
     app.add_flag("--discard-pending", request.discardPending,
@@ -56,29 +66,87 @@ int main(int argc, char** argv)
     app.add_flag("--resume-unnamed", request.resumeUnnamed,
                  "The unit reports no serial number and the set holds the unfinished carry-over of a unit "
                  "without one: it is this unit, resume it");
-    app.add_option("--pause-scale", request.pauseScale,
-                   "Test and demo option: multiplies the fixed console pauses (default 1)")
-        ->type_name("X")
-        ->check(CLI::Range(0.0, 100.0));
-    app.add_option("--open-delay-ms", request.openDelayMs,
-                   "Test and demo option: wait before the port is opened (default 5000)")
-        ->type_name("N")
-        ->check(CLI::Range(0, 600000));
+    addTestOptions(app, request.pauseScale, request.openDelayMs);
+}
+
+CLI::App* addUpgradeCommand(CLI::App& app, CliRequest& request, std::string& mode, bool& json)
+{
+    CLI::App* command = app.add_subcommand(
+        "upgrade", "Upgrade the unit (what the program does without a command word; the options are the same)");
+    addUpgradeOptions(*command, request, mode, json);
+    return command;
+}
+
+CLI::App* addIdentifyCommand(CLI::App& app, IdentifyRequest& request, bool& json)
+{
+    CLI::App* command = app.add_subcommand(
+        "identify", "Find the unit and show its kind, model, serial number, version and rate; sends nothing else");
+    command->add_option("--port", request.port, kPortHelp)->type_name("PORT");
+    command->add_option("--workdir", request.workDir,
+                        "The firmware set whose version is shown, if there is one; default the current directory")
+        ->type_name("DIR");
+    command->add_flag("--json", json, kJsonHelp);
+    addTestOptions(*command, request.pauseScale, request.openDelayMs);
+    return command;
+}
+
+CLI::App* addCheckCommand(CLI::App& app, CheckRequest& request, bool& json)
+{
+    CLI::App* command = app.add_subcommand(
+        "check", "Check the firmware set without a unit: what it can upgrade, to which version, what it lacks");
+    command->add_option("--workdir", request.workDir, "The firmware set; default the current directory")
+        ->type_name("DIR");
+    command->add_flag("--json", json, kJsonHelp);
+    return command;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"Upgrades the firmware of one handheld unit (Display or Remote Handset) "
+                 "connected to a serial port, from the firmware set in DIR. Without a command word it upgrades."};
+    app.footer(exitStatusHelp());
+    app.require_subcommand(0, 1);
+    CliRequest request;
+    std::string mode = "reinstall";
+    bool json = false;
+    addUpgradeOptions(app, request, mode, json);
+    addUpgradeCommand(app, request, mode, json);
+    IdentifyRequest identifyRequest;
+    const CLI::App* identify = addIdentifyCommand(app, identifyRequest, json);
+    CheckRequest checkRequest;
+    const CLI::App* check = addCheckCommand(app, checkRequest, json);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e);
         return code == 0 ? CLI_EXIT_DONE : CLI_EXIT_USAGE;
     }
-    for (char& c : mode)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    request.mode = modes.at(mode);
 
     static std::atomic<int> interrupts{0};
     installInterruptHandler(interrupts);
     CliConsole console;
-    console.inPlace = prepareInPlaceOutput();
     console.confirm = askOnTerminal;
     console.interrupts = &interrupts;
+    // With --json standard output carries the events alone; the display
+    // moves to standard error as plain lines.
+    JsonEvents events(stdout);
+    if (json) {
+        console.out = stderr;
+        console.events = &events;
+    } else {
+        console.inPlace = prepareInPlaceOutput();
+    }
+
+    if (*identify)
+        return runIdentify(identifyRequest, console);
+    if (*check)
+        return runCheck(checkRequest, console);
+    const std::map<std::string, int> modes{
+        {"update", MODE_UPDATE_ONLY}, {"reinstall", MODE_REINSTALL}, {"downgrade", MODE_DOWNGRADE}};
+    for (char& c : mode)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    request.mode = modes.at(mode);
     return runCli(request, console);
 }

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "engine/WorkFilesLock.h"
@@ -69,6 +70,32 @@ struct Station {
         if (!run.wait(120000))
             run.kill();
         return {run.exitStatus(), testkit::readText(root + "/run.out")};
+    }
+
+    // One --json run of a command: its status, its standard output as JSON
+    // objects, and its standard error.
+    struct JsonRun {
+        int status = -1;
+        std::vector<nlohmann::json> events;
+        std::string messages;
+    };
+    JsonRun runJson(const std::string& command, const std::vector<std::string>& extra)
+    {
+        std::vector<std::string> args{"unitflash-cli", command, "--json", "--workdir", set};
+        if (command != "check")
+            args.insert(args.end(), {"--port", unit->linkPath(), "--pause-scale", "0.05", "--open-delay-ms", "0"});
+        args.insert(args.end(), extra.begin(), extra.end());
+        ChildProcess run;
+        run.redirectToFile(ChildProcess::StdOut, root + "/json.out");
+        run.redirectToFile(ChildProcess::StdErr, root + "/json.err");
+        EXPECT_TRUE(run.start(UNITFLASH_CLI_PATH, args));
+        if (!run.wait(120000))
+            run.kill();
+        JsonRun result{run.exitStatus(), {}, testkit::readText(root + "/json.err")};
+        std::istringstream lines(testkit::readText(root + "/json.out"));
+        for (std::string line; std::getline(lines, line);)
+            result.events.push_back(nlohmann::json::parse(line));  // a line that is not JSON fails the test
+        return result;
     }
 
     // True when the unit was asked for an upload or a download.
@@ -210,6 +237,109 @@ TEST(CliOnPty, CtrlCStopsTheRunAndTheNextRunResumesIt)
 
     const auto [exit, output] = station.runCli({"--yes"});
     EXPECT_EQ(exit, 0) << output;
+    EXPECT_EQ(station.unit->stop(), 0);
+    station.expectConvertedTables();
+    EXPECT_DOUBLE_EQ(station.finalVersion, 1.312);
+}
+
+// identify and check for scripts: one JSON object per line, the status
+// last, and a missing file named in the list that needs it.
+TEST(CliOnPty, IdentifyAndCheckReportAsJsonLines)
+{
+    testkit::ScratchDir dir("cli-json-sets");
+    Station station(dir, "unit", {"--kind", "ne", "--model", "7355", "--serial", "B12345678"});
+    const auto identify = [&station](const char* setVersionNote) {
+        const Station::JsonRun run = station.runJson("identify", {});
+        EXPECT_EQ(run.status, 0) << run.messages;
+        ASSERT_EQ(run.events.size(), 2u) << run.messages;
+        const nlohmann::json& found = run.events[0];
+        EXPECT_EQ(found["event"], "identified");
+        EXPECT_EQ(found["kind"], "display");
+        EXPECT_EQ(found["model"], 7355);
+        EXPECT_EQ(found["serial"], "B12345678");
+        EXPECT_DOUBLE_EQ(found["version"].get<double>(), 1.221);
+        EXPECT_EQ(found["rate"], 38400);
+        EXPECT_DOUBLE_EQ(found["setVersion"].get<double>(), 1.312) << setVersionNote;
+        EXPECT_EQ(run.events[1]["event"], "finished");
+        EXPECT_EQ(run.events[1]["status"], 0);
+    };
+    const auto check = [&station](int status) {
+        const Station::JsonRun run = station.runJson("check", {});
+        EXPECT_EQ(run.status, status) << run.messages;
+        EXPECT_EQ(run.events.back()["event"], status == 0 ? "finished" : "failed");
+        EXPECT_EQ(run.events.back()["status"], status);
+        return run.events;
+    };
+
+    identify("a good set");
+    // Four model keys, each with a reinstall, an update and a downgrade list.
+    const std::vector<nlohmann::json> good = check(0);
+    ASSERT_EQ(good.size(), 13u);
+    for (std::size_t i = 0; i + 1 < good.size(); ++i) {
+        EXPECT_EQ(good[i]["event"], "section");
+        EXPECT_TRUE(good[i]["complete"].get<bool>()) << good[i].dump();
+    }
+
+    std::filesystem::rename(station.set + "/app_7355ne_1312.bin", station.set + "/app.bin");
+    const std::vector<nlohmann::json> lacking = check(6);
+    int lists = 0;
+    for (const nlohmann::json& e : lacking) {
+        if (e["event"] != "section" || e["complete"].get<bool>())
+            continue;
+        ++lists;
+        EXPECT_EQ(e["model"], 7355);
+        EXPECT_EQ(e["kind"], "display");
+        EXPECT_NE(e["mode"], "downgrade");
+        EXPECT_EQ(e["missing"], nlohmann::json::array({"app_7355ne_1312.bin"}));
+    }
+    EXPECT_EQ(lists, 2);  // the reinstall and the update list
+    identify("a missing file does not keep identify from the set's version");
+    EXPECT_FALSE(station.unitWasWritten());
+    EXPECT_EQ(station.unit->stop(), 0);
+}
+
+// upgrade --json: the unit first, the steps and a rising percent, the
+// status last; refused without --yes.
+TEST(CliOnPty, UpgradeReportsItsEventsAsJsonLines)
+{
+    testkit::ScratchDir dir("cli-json-upgrade");
+    Station station(dir, "unit", {"--kind", "ne", "--model", "7355"});
+    const Station::JsonRun refused = station.runJson("upgrade", {});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.messages.find("--yes"), std::string::npos) << refused.messages;
+
+    const Station::JsonRun run = station.runJson("upgrade", {"--yes"});
+    EXPECT_EQ(run.status, 0) << run.messages;
+    ASSERT_GE(run.events.size(), 3u) << run.messages;
+    EXPECT_EQ(run.events.front()["event"], "identified");
+    EXPECT_EQ(run.events.back()["event"], "finished");
+    EXPECT_EQ(run.events.back()["status"], 0);
+    int percent = 0;
+    int progress = 0;
+    std::vector<std::string> started;
+    std::vector<std::string> done;
+    for (const nlohmann::json& e : run.events) {
+        const std::string step = e.value("phase", "") + "/" + std::to_string(e.value("slot", -1));
+        if (e["event"] == "progress") {
+            ++progress;
+            EXPECT_GE(e["percent"].get<int>(), percent) << e.dump();
+            percent = e["percent"].get<int>();
+        } else if (e["event"] == "stepStarted") {
+            started.push_back(step);
+        } else if (e["event"] == "stepDone") {
+            // A step ends once, after it began.
+            EXPECT_NE(std::find(started.begin(), started.end(), step), started.end()) << step;
+            EXPECT_EQ(std::find(done.begin(), done.end(), step), done.end()) << step;
+            done.push_back(step);
+        }
+    }
+    EXPECT_GT(progress, 2);
+    EXPECT_GT(percent, 50);
+    // The calibration list (kernel, reboot and four calibration steps) and
+    // the main list's reboot and firmware.
+    EXPECT_EQ(std::count_if(done.begin(), done.end(), [](const std::string& s) { return s.starts_with("calibration/"); }),
+              6);
+    EXPECT_NE(std::find(done.begin(), done.end(), "main/2"), done.end());
     EXPECT_EQ(station.unit->stop(), 0);
     station.expectConvertedTables();
     EXPECT_DOUBLE_EQ(station.finalVersion, 1.312);
