@@ -75,39 +75,30 @@ function(unitflash_folder_headers target scope)
   target_include_directories(${target} ${scope} ${root})
 endfunction()
 
-# unitflash_link_cli11(TARGET)
-# Gives TARGET the header-only CLI11 (Debian's libcli11-dev). In a mingw
-# cross-build its package files are not found and adding the host's whole
-# /usr/include would let host headers shadow mingw's, so the build tree
-# gets a folder holding only a link to /usr/include/CLI.
-function(unitflash_link_cli11 target)
+# unitflash_link_headers(TARGET PACKAGE IMPORTED DIR)
+# Gives TARGET, privately, a header-only Debian package whose headers lie in
+# /usr/include/DIR: its IMPORTED target from find_package(PACKAGE). In a
+# mingw cross-build its package files are not found and adding the host's
+# whole /usr/include would let host headers shadow mingw's, so the build
+# tree gets a folder holding only a link to /usr/include/DIR.
+function(unitflash_link_headers target package imported dir)
   if(WIN32)
-    set(dir ${PROJECT_BINARY_DIR}/headers/cli11)
-    if(NOT EXISTS ${dir}/CLI)
-      file(MAKE_DIRECTORY ${dir})
-      file(CREATE_LINK /usr/include/CLI ${dir}/CLI SYMBOLIC)
+    set(root ${PROJECT_BINARY_DIR}/headers/${package})
+    if(NOT EXISTS ${root}/${dir})
+      file(MAKE_DIRECTORY ${root})
+      file(CREATE_LINK /usr/include/${dir} ${root}/${dir} SYMBOLIC)
     endif()
-    target_include_directories(${target} SYSTEM PRIVATE ${dir})
+    target_include_directories(${target} SYSTEM PRIVATE ${root})
   else()
-    find_package(CLI11 REQUIRED)
-    target_link_libraries(${target} PRIVATE CLI11::CLI11)
+    find_package(${package} REQUIRED)
+    target_link_libraries(${target} PRIVATE ${imported})
   endif()
 endfunction()
 
-# unitflash_link_json(TARGET)
-# Gives TARGET the header-only nlohmann-json (Debian's nlohmann-json3-dev),
-# privately. A mingw cross-build gets a folder holding only a link to
-# /usr/include/nlohmann, for the reason given for CLI11 above.
+# CLI11 (libcli11-dev) and nlohmann-json (nlohmann-json3-dev).
+function(unitflash_link_cli11 target)
+  unitflash_link_headers(${target} CLI11 CLI11::CLI11 CLI)
+endfunction()
 function(unitflash_link_json target)
-  if(WIN32)
-    set(dir ${PROJECT_BINARY_DIR}/headers/json)
-    if(NOT EXISTS ${dir}/nlohmann)
-      file(MAKE_DIRECTORY ${dir})
-      file(CREATE_LINK /usr/include/nlohmann ${dir}/nlohmann SYMBOLIC)
-    endif()
-    target_include_directories(${target} SYSTEM PRIVATE ${dir})
-  else()
-    find_package(nlohmann_json REQUIRED)
-    target_link_libraries(${target} PRIVATE nlohmann_json::nlohmann_json)
-  endif()
+  unitflash_link_headers(${target} nlohmann_json nlohmann_json::nlohmann_json nlohmann)
 endfunction()

@@ -77,7 +77,9 @@ CLI::App* addUpgradeCommand(CLI::App& app, CliRequest& request, std::string& mod
     return command;
 }
 
-CLI::App* addIdentifyCommand(CLI::App& app, IdentifyRequest& request, bool& json)
+// identify and check take their options into the upgrade's request too, so
+// that "--port P identify" means what "identify --port P" does.
+CLI::App* addIdentifyCommand(CLI::App& app, CliRequest& request, bool& json)
 {
     CLI::App* command = app.add_subcommand(
         "identify", "Find the unit and show its kind, model, serial number, version and rate; sends nothing else");
@@ -90,7 +92,7 @@ CLI::App* addIdentifyCommand(CLI::App& app, IdentifyRequest& request, bool& json
     return command;
 }
 
-CLI::App* addCheckCommand(CLI::App& app, CheckRequest& request, bool& json)
+CLI::App* addCheckCommand(CLI::App& app, CliRequest& request, bool& json)
 {
     CLI::App* command = app.add_subcommand(
         "check", "Check the firmware set without a unit: what it can upgrade, to which version, what it lacks");
@@ -113,10 +115,8 @@ int main(int argc, char** argv)
     bool json = false;
     addUpgradeOptions(app, request, mode, json);
     addUpgradeCommand(app, request, mode, json);
-    IdentifyRequest identifyRequest;
-    const CLI::App* identify = addIdentifyCommand(app, identifyRequest, json);
-    CheckRequest checkRequest;
-    const CLI::App* check = addCheckCommand(app, checkRequest, json);
+    const CLI::App* identify = addIdentifyCommand(app, request, json);
+    const CLI::App* check = addCheckCommand(app, request, json);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -140,9 +140,10 @@ int main(int argc, char** argv)
     }
 
     if (*identify)
-        return runIdentify(identifyRequest, console);
+        return runIdentify(IdentifyRequest{request.port, request.workDir, request.pauseScale, request.openDelayMs},
+                           console);
     if (*check)
-        return runCheck(checkRequest, console);
+        return runCheck(CheckRequest{request.workDir}, console);
     const std::map<std::string, int> modes{
         {"update", MODE_UPDATE_ONLY}, {"reinstall", MODE_REINSTALL}, {"downgrade", MODE_DOWNGRADE}};
     for (char& c : mode)
