@@ -74,22 +74,8 @@ std::string exitStatusHelp()
            "  130  stopped with Ctrl-C (a later run resumes from the log when one was written)\n";
 }
 
-int refusalStatus(Refusal refusal)
-{
-    switch (refusal) {
-    case Refusal::UpdateAcrossLayout:
-        return CLI_EXIT_UPDATE_ACROSS;
-    case Refusal::PendingOtherUnit:
-        return CLI_EXIT_PENDING;
-    case Refusal::SetInUse:
-        return CLI_EXIT_SET_IN_USE;
-    case Refusal::None:
-    case Refusal::NoSection:
-    case Refusal::BadSection:
-    case Refusal::MissingFiles:
-    case Refusal::NoSerialDowngrade:
-    case Refusal::UnreadableSet:
-        break;
-    }
-    return CLI_EXIT_SET_LACKS;
-}
+// The engine's refusals end with these statuses (refusalStatus).
+static_assert(refusalStatus(Refusal::MissingFiles) == CLI_EXIT_SET_LACKS);
+static_assert(refusalStatus(Refusal::UpdateAcrossLayout) == CLI_EXIT_UPDATE_ACROSS);
+static_assert(refusalStatus(Refusal::PendingOtherUnit) == CLI_EXIT_PENDING);
+static_assert(refusalStatus(Refusal::SetInUse) == CLI_EXIT_SET_IN_USE);

@@ -18,11 +18,6 @@ enum CliExit : int {
     CLI_EXIT_INTERRUPTED = 130 // stopped with Ctrl-C
 };
 
-enum class Refusal : int;
-
-// The exit status of an upgrade the engine refused (nothing was sent).
-int refusalStatus(Refusal refusal);
-
 // Below this unit version the unit has to go to customer service.
 constexpr double kOldestUpgradable = 1.09;
 
