@@ -93,3 +93,21 @@ function(unitflash_link_cli11 target)
     target_link_libraries(${target} PRIVATE CLI11::CLI11)
   endif()
 endfunction()
+
+# unitflash_link_nlohmann_json(TARGET)
+# Gives TARGET the header-only nlohmann-json (Debian's nlohmann-json3-dev),
+# privately; in a mingw cross-build through a folder holding only a link to
+# /usr/include/nlohmann, for the reason given at unitflash_link_cli11.
+function(unitflash_link_nlohmann_json target)
+  if(WIN32)
+    set(dir ${PROJECT_BINARY_DIR}/headers/nlohmann_json)
+    if(NOT EXISTS ${dir}/nlohmann)
+      file(MAKE_DIRECTORY ${dir})
+      file(CREATE_LINK /usr/include/nlohmann ${dir}/nlohmann SYMBOLIC)
+    endif()
+    target_include_directories(${target} SYSTEM PRIVATE ${dir})
+  else()
+    find_package(nlohmann_json REQUIRED)
+    target_link_libraries(${target} PRIVATE nlohmann_json::nlohmann_json)
+  endif()
+endfunction()
