@@ -18,6 +18,7 @@
 #include "engine/UpgradePlan.h"
 #include "engine/WorkFilesLock.h"
 #include "engine/Workers.h"
+#include "history/HistoryRecording.h"
 
 namespace {
 
@@ -25,10 +26,14 @@ constexpr auto kPollInterval = std::chrono::milliseconds(100);
 
 // What a run has built, kept together so that the steps stay small.
 struct Run {
-    Run(const CliRequest& r, CliConsole& c) : request(r), console(c) {}
+    Run(const CliRequest& r, CliConsole& c) : request(r), console(c), recording(r.historyFile, "cli") {}
 
     const CliRequest& request;
     CliConsole& console;
+    HistoryRecording recording;
+    bool identified = false;  // a unit answered: the run goes into the history
+    double versionBefore = 0; // as identified, before anything was sent
+    std::string cause;        // the last complaint, for the history
     std::string portName;
     std::string portText;  // the name with its device, for messages
     UpgradeState state;
@@ -49,6 +54,7 @@ struct Run {
     }
     void complain(const std::string& text)
     {
+        cause = text;
         std::fprintf(console.err, "unitflash-cli: %s\n", text.c_str());
         std::fflush(console.err);
     }
@@ -223,7 +229,8 @@ int finishUpgrade(Run& run, UpgradeOutcome outcome)
     case UpgradeOutcome::Stopped: {
         std::string next = nextRunText(run);
         next[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(next[0])));
-        run.say("Stopped " + whereItStands(s) + ". " + next + ".");
+        run.cause = "Stopped " + whereItStands(s) + ".";
+        run.say(run.cause + " " + next + ".");
         return CLI_EXIT_INTERRUPTED;
     }
     case UpgradeOutcome::Refused:
@@ -264,12 +271,15 @@ int identifyAndCheck(Run& run)
     case IdentifyOutcome::Identified:
         break;
     }
+    run.identified = true;
+    run.versionBefore = versionBeforeUpgrade(run.state, run.env);
     printIdentity(run);
     if (run.state.mode != MODE_UPDATE_ONLY) {
         run.complain("missing firmware set: control.upd holds no version (\"Rev\").");
         return CLI_EXIT_USAGE;
     }
     if (run.state.unitVersion < kOldestUpgradable) {
+        run.cause = "the unit's firmware is older than 1.090: it goes to customer service";
         run.say("\n" + techSupportText());
         return CLI_EXIT_TOO_OLD;
     }
@@ -326,9 +336,13 @@ std::string normalisePortName(const std::string& port)
     return port;
 }
 
-int runCli(const CliRequest& request, CliConsole& console)
+namespace {
+
+// The run from its request to its exit status.
+int runSteps(Run& run)
 {
-    Run run(request, console);
+    const CliRequest& request = run.request;
+    const CliConsole& console = run.console;
     run.portName = normalisePortName(request.port);
     run.portText = describePort(run.portName);
 
@@ -373,9 +387,42 @@ int runCli(const CliRequest& request, CliConsole& console)
         return status;
     if (!request.assumeYes && !(console.confirm && console.confirm(question(run)))) {
         run.say("Nothing was sent to the unit.");
+        run.cause = "the confirmation was answered no; nothing was sent";
         return CLI_EXIT_DECLINED;
     }
     run.state.mode = request.mode;
     run.say(keepConnectedText());
     return finishUpgrade(run, upgrade(run));
+}
+
+// Adds a run that identified a unit to the history. A history that cannot
+// be written costs one warning and changes nothing else.
+void recordRun(Run& run, int status)
+{
+    if (!run.identified || !run.recording.enabled())
+        return;
+    HistoryRecord record =
+        HistoryRecording::unitRecord(run.state, run.versionBefore, run.request.mode, status == CLI_EXIT_DONE);
+    record.port = run.request.port;
+    const int index = parsePortName(run.portName);
+    record.device = index >= 0 ? portDevicePath(index) : run.portName;
+    record.status = status;
+    record.cause = status == CLI_EXIT_DONE ? "" : run.cause;
+    std::error_code ec;
+    if (!run.request.traceFile.empty())
+        record.trace = std::filesystem::absolute(run.request.traceFile, ec).string();
+    if (const std::string warning = run.recording.write(record); !warning.empty()) {
+        std::fprintf(run.console.err, "unitflash-cli: %s\n", warning.c_str());
+        std::fflush(run.console.err);
+    }
+}
+
+}  // namespace
+
+int runCli(const CliRequest& request, CliConsole& console)
+{
+    Run run(request, console);
+    const int status = runSteps(run);
+    recordRun(run, status);
+    return status;
 }

@@ -19,6 +19,7 @@ struct CliRequest {
     bool resumeUnnamed = false;    // a unit without a serial number resumes such a unit's log
     double pauseScale = 1.0;       // multiplies the engine's fixed console pauses
     int openDelayMs = 5000;        // the engine's wait before it opens the port
+    std::string historyFile;       // the upgrade history to add this run to; "" = none
 };
 
 // The console the run talks to.
@@ -40,5 +41,7 @@ std::string normalisePortName(const std::string& port);
 // an absolute folder and reads the set's files there; the process's working
 // directory is not changed, so relative paths of the request (the trace)
 // mean what they meant on the command line. The calling thread waits,
-// polling the workers every 100 ms.
+// polling the workers every 100 ms. A run that identified a unit adds one
+// record to the history in historyFile; a history that cannot be written
+// costs one warning and changes nothing else.
 int runCli(const CliRequest& request, CliConsole& console);

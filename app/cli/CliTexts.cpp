@@ -5,6 +5,7 @@
 
 #include "engine/UpgradePlan.h"
 #include "engine/UpgradeState.h"
+#include "history/HistoryRecording.h"
 
 std::string unitKindName(int unitKind)
 {
@@ -44,16 +45,7 @@ std::string keepConnectedText()
 
 std::string modeName(int mode)
 {
-    switch (mode) {
-    case MODE_UPDATE_ONLY:
-        return "update";
-    case MODE_REINSTALL:
-        return "reinstall";
-    case MODE_DOWNGRADE:
-        return "downgrade";
-    default:
-        return "";
-    }
+    return historyModeName(mode);
 }
 
 std::string exitStatusHelp()

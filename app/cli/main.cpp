@@ -8,6 +8,7 @@
 #include "app/cli/CliRun.h"
 #include "app/cli/CliTerminal.h"
 #include "app/cli/CliTexts.h"
+#include "app/cli/HistoryCommand.h"
 
 namespace {
 
@@ -64,12 +65,22 @@ int main(int argc, char** argv)
                    "Test and demo option: wait before the port is opened (default 5000)")
         ->type_name("N")
         ->check(CLI::Range(0, 600000));
+    HistoryChoice history;
+    addHistoryOptions(app, history);
+    HistoryQuery query;
+    CLI::App* historyCommand = addHistoryCommand(app, query);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e);
         return code == 0 ? CLI_EXIT_DONE : CLI_EXIT_USAGE;
     }
+    if (historyCommand->parsed()) {
+        if (query.where.file.empty())
+            query.where.file = history.file;  // "--history FILE history"
+        return runHistoryCommand(query, stdout, stderr);
+    }
+    request.historyFile = history.path();
     for (char& c : mode)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     request.mode = modes.at(mode);
