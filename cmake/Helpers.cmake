@@ -26,7 +26,10 @@ function(unitflash_add_tests name)
     unitflash_folder_headers(${name} PRIVATE)
   endif()
   unitflash_needs_programs(${name} ${T_PROGRAMS})
-  set(props ${T_PROPERTIES})
+  # No test may write to the user's own upgrade history: a program a test
+  # starts without naming one writes into the build tree.
+  set(props ${T_PROPERTIES}
+      ENVIRONMENT_MODIFICATION "UNITFLASH_HISTORY=set:${PROJECT_BINARY_DIR}/test-history/history.sqlite3")
   if(T_LABELS)
     list(APPEND props LABELS "${T_LABELS}")
   endif()

@@ -22,6 +22,30 @@ enum class Refusal : int {
     UnreadableSet,       // the set's working files cannot be locked or read
 };
 
+// The status a run refused for this reason ends with: unitflash-cli's exit
+// status (6 the set cannot upgrade the unit as asked, 7 update only across
+// the layout change, 8 another unit's carry-over is pending, 9 the set is in
+// use), which the upgrade history records for the wizard's refusals too.
+constexpr int refusalStatus(Refusal refusal)
+{
+    switch (refusal) {
+    case Refusal::UpdateAcrossLayout:
+        return 7;
+    case Refusal::PendingOtherUnit:
+        return 8;
+    case Refusal::SetInUse:
+        return 9;
+    case Refusal::None:
+    case Refusal::NoSection:
+    case Refusal::BadSection:
+    case Refusal::MissingFiles:
+    case Refusal::NoSerialDowngrade:
+    case Refusal::UnreadableSet:
+        break;
+    }
+    return 6;
+}
+
 struct PlanCheck {
     Refusal refusal = Refusal::None;
     std::string text;  // what a person reads: the cause, the unit, the files

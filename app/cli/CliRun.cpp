@@ -19,6 +19,7 @@
 #include "engine/UpgradePlan.h"
 #include "engine/WorkFilesLock.h"
 #include "engine/Workers.h"
+#include "history/HistoryRecording.h"
 
 namespace {
 
@@ -26,9 +27,12 @@ constexpr auto kPollInterval = std::chrono::milliseconds(100);
 
 // What an upgrade run has built, kept together so that the steps stay small.
 struct Run : CliSession {
-    Run(const CliRequest& r, CliConsole& c) : CliSession(c), request(r) {}
+    Run(const CliRequest& r, CliConsole& c) : CliSession(c), request(r), recording(r.historyFile, "cli") {}
 
     const CliRequest& request;
+    HistoryRecording recording;
+    bool identified = false;   // a unit answered: the run goes into the history
+    double versionBefore = 0;  // as identified, before anything was sent
 };
 
 void printIdentity(Run& run)
@@ -180,6 +184,8 @@ int identifyAndCheck(Run& run)
         run.complain("missing firmware set: control.upd cannot be read.");
         return CLI_EXIT_USAGE;
     }
+    run.identified = true;
+    run.versionBefore = versionBeforeUpgrade(run.state, run.env);
     printIdentity(run);
     if (run.state.mode != MODE_UPDATE_ONLY) {
         run.complain("missing firmware set: control.upd holds no version (\"Rev\").");
@@ -289,6 +295,7 @@ int upgradeUnit(Run& run)
         return status;
     if (!request.assumeYes && !(run.console.confirm && run.console.confirm(question(run)))) {
         run.say("Nothing was sent to the unit.");
+        run.cause = "the confirmation was answered no; nothing was sent";
         return CLI_EXIT_DECLINED;
     }
     run.state.mode = request.mode;
@@ -298,10 +305,37 @@ int upgradeUnit(Run& run)
 
 }  // namespace
 
+namespace {
+
+// Adds a run that identified a unit to the history. A history that cannot
+// be written costs one warning and changes nothing else.
+void recordRun(Run& run, int status)
+{
+    if (!run.identified || !run.recording.enabled())
+        return;
+    HistoryRecord record =
+        HistoryRecording::unitRecord(run.state, run.versionBefore, run.request.mode, status == CLI_EXIT_DONE);
+    record.port = run.request.port;
+    const int index = parsePortName(run.portName);
+    record.device = index >= 0 ? portDevicePath(index) : run.portName;
+    record.status = status;
+    record.cause = status == CLI_EXIT_DONE ? "" : run.cause;
+    std::error_code ec;
+    if (!run.request.traceFile.empty())
+        record.trace = std::filesystem::absolute(run.request.traceFile, ec).string();
+    if (const std::string warning = run.recording.write(record); !warning.empty()) {
+        std::fprintf(run.console.err, "unitflash-cli: %s\n", warning.c_str());
+        std::fflush(run.console.err);
+    }
+}
+
+}  // namespace
+
 int runCli(const CliRequest& request, CliConsole& console)
 {
     Run run(request, console);
     const int status = upgradeUnit(run);
+    recordRun(run, status);
     if (console.events != nullptr)
         console.events->finished(status, run.cause);
     return status;

@@ -21,6 +21,7 @@ struct CliRequest {
     bool resumeUnnamed = false;    // a unit without a serial number resumes such a unit's log
     double pauseScale = 1.0;       // multiplies the engine's fixed console pauses
     int openDelayMs = 5000;        // the engine's wait before it opens the port
+    std::string historyFile;       // the upgrade history to add this run to; "" = none
 };
 
 // The console the run talks to.
@@ -47,5 +48,7 @@ std::string normalisePortName(const std::string& port);
 // mean what they meant on the command line. The calling thread waits,
 // polling the workers every 100 ms. With console.events the run reports
 // its events, ends with "finished" or "failed", and refuses (status 2)
-// without assumeYes, since it asks no question.
+// without assumeYes, since it asks no question. A run that identified a
+// unit adds one record to the history in historyFile; a history that
+// cannot be written costs one warning and changes nothing else.
 int runCli(const CliRequest& request, CliConsole& console);

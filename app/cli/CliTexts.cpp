@@ -5,6 +5,7 @@
 
 #include "engine/UpgradePlan.h"
 #include "engine/UpgradeState.h"
+#include "history/HistoryRecording.h"
 
 std::string unitKindName(int unitKind)
 {
@@ -58,16 +59,7 @@ std::string keepConnectedText()
 
 std::string modeName(int mode)
 {
-    switch (mode) {
-    case MODE_UPDATE_ONLY:
-        return "update";
-    case MODE_REINSTALL:
-        return "reinstall";
-    case MODE_DOWNGRADE:
-        return "downgrade";
-    default:
-        return "";
-    }
+    return historyModeName(mode);
 }
 
 std::string exitStatusHelp()
@@ -90,22 +82,8 @@ std::string exitStatusHelp()
            "With --json the last line of standard output is the status: {\"event\":\"finished\"} or \"failed\".\n";
 }
 
-int refusalStatus(Refusal refusal)
-{
-    switch (refusal) {
-    case Refusal::UpdateAcrossLayout:
-        return CLI_EXIT_UPDATE_ACROSS;
-    case Refusal::PendingOtherUnit:
-        return CLI_EXIT_PENDING;
-    case Refusal::SetInUse:
-        return CLI_EXIT_SET_IN_USE;
-    case Refusal::None:
-    case Refusal::NoSection:
-    case Refusal::BadSection:
-    case Refusal::MissingFiles:
-    case Refusal::NoSerialDowngrade:
-    case Refusal::UnreadableSet:
-        break;
-    }
-    return CLI_EXIT_SET_LACKS;
-}
+// The engine's refusals end with these statuses (refusalStatus).
+static_assert(refusalStatus(Refusal::MissingFiles) == CLI_EXIT_SET_LACKS);
+static_assert(refusalStatus(Refusal::UpdateAcrossLayout) == CLI_EXIT_UPDATE_ACROSS);
+static_assert(refusalStatus(Refusal::PendingOtherUnit) == CLI_EXIT_PENDING);
+static_assert(refusalStatus(Refusal::SetInUse) == CLI_EXIT_SET_IN_USE);

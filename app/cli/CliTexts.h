@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "engine/UpgradePlan.h"
+
 // Exit statuses of unitflash-cli.
 enum CliExit : int {
     CLI_EXIT_DONE = 0,         // the upgrade finished; identify: a unit answered; check: the set is complete
@@ -18,14 +20,8 @@ enum CliExit : int {
     CLI_EXIT_INTERRUPTED = 130 // stopped with Ctrl-C
 };
 
-enum class Refusal : int;
-class UpgradeState;
-
-// The exit status of an upgrade the engine refused (nothing was sent).
-int refusalStatus(Refusal refusal);
-
 // Below this unit version the unit has to go to customer service.
-constexpr double kOldestUpgradable = 1.09;
+constexpr double kOldestUpgradable = kMinimumUnitVersion;
 
 // "Display Handset", "Remote Handset", or "unit" for an unknown kind.
 std::string unitKindName(int unitKind);

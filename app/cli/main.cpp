@@ -9,6 +9,7 @@
 #include "app/cli/CliRun.h"
 #include "app/cli/CliTerminal.h"
 #include "app/cli/CliTexts.h"
+#include "app/cli/HistoryCommand.h"
 #include "app/cli/IdentifyCommand.h"
 #include "app/cli/JsonEvents.h"
 
@@ -69,11 +70,13 @@ void addUpgradeOptions(CLI::App& app, CliRequest& request, std::string& mode, bo
     addTestOptions(app, request.pauseScale, request.openDelayMs);
 }
 
-CLI::App* addUpgradeCommand(CLI::App& app, CliRequest& request, std::string& mode, bool& json)
+CLI::App* addUpgradeCommand(CLI::App& app, CliRequest& request, std::string& mode, bool& json,
+                            HistoryChoice& history)
 {
     CLI::App* command = app.add_subcommand(
         "upgrade", "Upgrade the unit (what the program does without a command word; the options are the same)");
     addUpgradeOptions(*command, request, mode, json);
+    addHistoryOptions(*command, history);
     return command;
 }
 
@@ -113,16 +116,26 @@ int main(int argc, char** argv)
     CliRequest request;
     std::string mode = "reinstall";
     bool json = false;
+    HistoryChoice history;
     addUpgradeOptions(app, request, mode, json);
-    addUpgradeCommand(app, request, mode, json);
+    addHistoryOptions(app, history);
+    addUpgradeCommand(app, request, mode, json, history);
     const CLI::App* identify = addIdentifyCommand(app, request, json);
     const CLI::App* check = addCheckCommand(app, request, json);
+    HistoryQuery query;
+    const CLI::App* historyCommand = addHistoryCommand(app, query);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e);
         return code == 0 ? CLI_EXIT_DONE : CLI_EXIT_USAGE;
     }
+    if (*historyCommand) {
+        if (query.where.file.empty())
+            query.where.file = history.file;  // "--history FILE history"
+        return runHistoryCommand(query, stdout, stderr);
+    }
+    request.historyFile = history.path();
 
     static std::atomic<int> interrupts{0};
     installInterruptHandler(interrupts);

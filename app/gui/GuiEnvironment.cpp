@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include "app/gui/DialogRunner.h"
+#include "history/HistoryStore.h"
 
 EngineEnv GuiEnvironment::engineEnv(EngineNotifier* notifier, SearchAnimation* animation,
                                     const std::atomic<bool>* stop) const
@@ -43,5 +44,6 @@ GuiEnvironment GuiEnvironment::fromProcessEnvironment()
     const int delay = qEnvironmentVariable("UNITFLASH_OPEN_DELAY_MS").toInt(&ok);
     if (ok && delay >= 0)
         out.openDelayMs = delay;
+    out.historyFile = HistoryStore::defaultPath();
     return out;
 }

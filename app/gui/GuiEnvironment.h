@@ -21,6 +21,8 @@ struct GuiEnvironment {
     int openDelayMs = 5000;
     // Shows every modal dialog; the default runner when null.
     DialogRunner* dialogs = nullptr;
+    // The upgrade history each upgrade run is added to; "" = none.
+    std::string historyFile;
 
     // A worker's environment with this one's settings.
     EngineEnv engineEnv(EngineNotifier* notifier, SearchAnimation* animation,
@@ -31,6 +33,7 @@ struct GuiEnvironment {
 
     // The production settings, with UNITFLASH_PAUSE_SCALE (a positive number
     // multiplying the pauses) and UNITFLASH_OPEN_DELAY_MS (0 or more) from
-    // the process environment when they are set and valid.
+    // the process environment when they are set and valid, and the upgrade
+    // history at UNITFLASH_HISTORY or in the user's data folder.
     static GuiEnvironment fromProcessEnvironment();
 };

@@ -19,7 +19,9 @@
 #include "app/gui/TextDialogs.h"
 #include "app/gui/UpgradeWizard.h"
 #include "app/gui/WorkerNotifier.h"
+#include "comlink/PortNames.h"
 #include "engine/UpgradePlan.h"
+#include "history/HistoryRecording.h"
 
 namespace {
 
@@ -55,6 +57,7 @@ ProgressWindow::~ProgressWindow()
     timer.stop();
     worker.requestStop();
     waitForWorker(worker);
+    recordRun();
 }
 
 void ProgressWindow::start()
@@ -132,9 +135,17 @@ void ProgressWindow::startUpgrade(bool discardPending)
             [this](int outcome) { upgradeEnded(static_cast<UpgradeOutcome>(outcome)); });
     EngineEnv workerEnv = env.engineEnv(notifier.get(), nullptr, &worker.stopFlag());
     workerEnv.discardPending = discardPending;
+    recording = std::make_unique<HistoryRecording>(env.historyFile, "wizard");
+    versionBefore = versionBeforeUpgrade(state, workerEnv);
+    runMode = state.mode;
+    workerOutcome = -1;
     UpgradeState& shared = state;
     WorkerNotifier* report = notifier.get();
-    worker.start([&shared, workerEnv, report] { report->end(static_cast<int>(runUpgrade(shared, workerEnv))); });
+    std::atomic<int>* outcome = &workerOutcome;
+    worker.start([&shared, workerEnv, report, outcome] {
+        *outcome = static_cast<int>(runUpgrade(shared, workerEnv));
+        report->end(outcome->load());
+    });
     show();
 }
 
@@ -167,6 +178,7 @@ void ProgressWindow::showErrorBox()
 
 void ProgressWindow::upgradeEnded(UpgradeOutcome outcome)
 {
+    recordRun();
     if (outcome != UpgradeOutcome::Failed && outcome != UpgradeOutcome::Refused)
         return;
     // The worker has let go of the port: the technician may now leave.
@@ -205,6 +217,27 @@ void ProgressWindow::upgradeDone()
     });
 }
 
+void ProgressWindow::recordRun()
+{
+    const int ended = workerOutcome.load();
+    if (!recording || ended < 0)
+        return;
+    const auto outcome = static_cast<UpgradeOutcome>(ended);
+    HistoryRecord record =
+        HistoryRecording::unitRecord(state, versionBefore, runMode, outcome == UpgradeOutcome::Done);
+    record.port = "Comm " + std::to_string(state.portIndex + 1);
+    record.device = portDevicePath(state.portIndex);
+    record.status = upgradeOutcomeStatus(outcome, state.refusal);
+    if (outcome == UpgradeOutcome::Stopped)
+        record.cause = "stopped: the window was closed";
+    else if (outcome != UpgradeOutcome::Done)
+        record.cause = state.failureText();
+    const std::string warning = recording->write(record);
+    recording.reset();
+    if (!warning.empty())
+        qWarning("unitflash: %s", warning.c_str());
+}
+
 void ProgressWindow::restart()
 {
     if (sheet->isVisible())
@@ -235,6 +268,7 @@ void ProgressWindow::reject()
             return;
         worker.requestStop();
         waitForWorker(worker);
+        recordRun();
         QDialog::reject();
     });
 }

@@ -6,12 +6,14 @@
 #include <QDialog>
 #include <QPointer>
 #include <QTimer>
+#include <atomic>
 #include <memory>
 
 #include "app/gui/DialogQueue.h"
 #include "app/gui/GuiEnvironment.h"
 #include "engine/Workers.h"
 
+class HistoryRecording;
 class ProgressPanel;
 class QPushButton;
 class UpgradeWizard;
@@ -59,6 +61,8 @@ private:
     void startUpgrade(bool discardPending);
     void upgradeEnded(UpgradeOutcome outcome);
     void restart();
+    // Adds the upgrade run that has just ended to the history, once.
+    void recordRun();
     void showErrorBox();
     // The window a dialog belongs over: this one when shown, else the wizard.
     QWidget* dialogParent();
@@ -74,5 +78,11 @@ private:
     bool askOther = false;
     std::unique_ptr<UpgradeWizard> sheet;
     std::unique_ptr<WorkerNotifier> notifier;
+    // The upgrade run not yet in the history: its clock, the version before
+    // it, its mode, and its outcome once the worker has one (-1 before).
+    std::unique_ptr<HistoryRecording> recording;
+    double versionBefore = 0;
+    int runMode = MODE_NOT_READY;
+    std::atomic<int> workerOutcome{-1};
     WorkerThread worker;  // last: stopped and joined before the rest goes
 };

@@ -6,16 +6,18 @@
 #   libgtest-dev, libgmock-dev     the tests
 #   lrzsz                          an independent XMODEM peer for interop tests
 #   libcli11-dev                   argument parsing of the command-line tools
-#   nlohmann-json3-dev             JSON transcripts and state files of the virtual unit
+#   nlohmann-json3-dev             JSON of the virtual unit and of the upgrade history
 #   libssl-dev                     SHA-256 digests in the virtual unit's transcript
+#   libsqlite3-dev                 the upgrade history (one SQLite file per user or depot)
 #   ccache                         rebuilds in seconds instead of minutes on 2 cores
 #   qt6-base-dev                   Qt 6 Widgets and QTest for the wizard unitflash
 #   xvfb, xauth                    an X server for the wizard's end-to-end test on xcb
 # The Windows scripts add their own: g++-mingw-w64-x86-64 and googletest
-# (scripts/cross-windows), wine64 (scripts/test-windows).
+# (scripts/cross-windows), wine64 (scripts/test-windows), and what building
+# SQLite for mingw-w64 takes (UNITFLASH_MINGW_SQLITE_PACKAGES).
 UNITFLASH_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev lrzsz
-                    libcli11-dev nlohmann-json3-dev libssl-dev ccache
-                    qt6-base-dev xvfb xauth)
+                    libcli11-dev nlohmann-json3-dev libssl-dev libsqlite3-dev
+                    ccache qt6-base-dev xvfb xauth)
 
 # What scripts/fuzz needs besides:
 #   clang                          the compiler with -fsanitize=fuzzer
@@ -84,3 +86,55 @@ WINDOWS_BUILD_DIR=build/windows
 WINDOWS_BUILD_OPTS=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
                     -DUNITFLASH_TESTS=ON -DUNITFLASH_BENCH=ON -DUNITFLASH_WERROR=ON
                     -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/lib/wine/wine64)
+
+# What mingw_sqlite needs: the version to build (libsqlite3-dev), dpkg-source
+# to unpack Debian's source package, and tclsh, make and a native compiler
+# to produce SQLite's single-file amalgamation from it.
+UNITFLASH_MINGW_SQLITE_PACKAGES=(libsqlite3-dev dpkg-dev tcl make gcc xz-utils)
+
+# mingw_sqlite: adds SQLite for mingw-w64 to WINDOWS_BUILD_OPTS. No SQLite
+# is packaged for mingw, so it is built once per version of Debian's
+# libsqlite3-dev from that version's source package (with Debian's
+# patches), and kept outside the checkout in
+# ${XDG_CACHE_HOME:-~/.cache}/unitflash/mingw-sqlite/VERSION. The source
+# comes through a private apt configuration with deb-src lines: the
+# system's own sources are left as they are.
+mingw_sqlite() {
+  local version codename dir work
+  version=$(dpkg-query -W -f='${Version}' libsqlite3-dev)
+  dir=${XDG_CACHE_HOME:-$HOME/.cache}/unitflash/mingw-sqlite/$version
+  if [ ! -f "$dir/lib/libsqlite3.a" ]; then
+    echo "Building SQLite $version for mingw-w64 (once; kept in $dir)"
+    codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    work=$(mktemp -d)
+    chmod 755 "$work"  # apt's download user reads and writes there
+    if ! (
+      set -e
+      cd "$work"
+      printf 'deb-src http://deb.debian.org/debian %s main\ndeb-src http://deb.debian.org/debian-security %s-security main\n' \
+        "$codename" "$codename" >sources.list
+      mkdir -p lists/partial archives/partial src amalgamation
+      apt=(-o Dir::Etc::SourceList="$work/sources.list" -o Dir::Etc::SourceParts=/dev/null
+           -o Dir::State::Lists="$work/lists" -o Dir::Cache::archives="$work/archives")
+      apt-get "${apt[@]}" update -qq
+      (cd src && apt-get "${apt[@]}" source -qq "sqlite3=$version" >/dev/null 2>&1)
+      cd amalgamation
+      ../src/sqlite3-*/configure --disable-tcl >configure.log 2>&1
+      make sqlite3.c >make.log 2>&1
+      x86_64-w64-mingw32-gcc-posix -O2 -DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENSION \
+        -c sqlite3.c -o sqlite3.o
+      rm -rf "$dir.new"
+      mkdir -p "$dir.new/include" "$dir.new/lib"
+      x86_64-w64-mingw32-ar rcs "$dir.new/lib/libsqlite3.a" sqlite3.o
+      cp sqlite3.h sqlite3ext.h "$dir.new/include/"
+      rm -rf "$dir"
+      mv "$dir.new" "$dir"
+    ); then
+      echo "Building SQLite for mingw-w64 failed; what it left is in $work"
+      return 1
+    fi
+    rm -rf "$work"
+  fi
+  WINDOWS_BUILD_OPTS+=(-DSQLite3_INCLUDE_DIR="$dir/include" -DSQLite3_LIBRARY="$dir/lib/libsqlite3.a")
+}
+

@@ -6,10 +6,12 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <thread>
 
 #include "engine/WorkFilesLock.h"
+#include "history/HistoryStore.h"
 #include "process/ChildProcess.h"
 #include "sim/unit/UnitState.h"
 #include "sim/unit/UnitsimProcess.h"
@@ -23,7 +25,8 @@ namespace {
 // One unit on its own line with its own firmware set.
 struct Station {
     Station(const testkit::ScratchDir& dir, const std::string& name, const std::vector<std::string>& unitOptions)
-        : root(dir / name), set(root + "/Firmware 1.312"), state(root + "/state")
+        : root(dir / name), set(root + "/Firmware 1.312"), state(root + "/state"),
+          history(dir / "history.sqlite3")
     {
         std::filesystem::create_directories(root);
         EXPECT_EQ(testkit::runProgram(FWSET_PATH, {"fwset", set}, root).exitStatus, 0);
@@ -38,6 +41,7 @@ struct Station {
     {
         cli.redirectToFile(ChildProcess::StdOut, root + "/cli.out");
         cli.mergeErrorIntoOutput();
+        cli.addEnvironment({"UNITFLASH_HISTORY=" + history});
         ASSERT_TRUE(cli.start(UNITFLASH_CLI_PATH,
                               {"unitflash-cli", "--port", unit->linkPath(), "--workdir", set, "--yes",
                                "--pause-scale", "0.05", "--open-delay-ms", "0", "--trace", root + "/trace.txt"}));
@@ -66,6 +70,7 @@ struct Station {
         run.redirectToFile(ChildProcess::StdIn, root + "/typed.txt");
         run.redirectToFile(ChildProcess::StdOut, root + "/run.out");
         run.mergeErrorIntoOutput();
+        run.addEnvironment({"UNITFLASH_HISTORY=" + history});
         EXPECT_TRUE(run.start(UNITFLASH_CLI_PATH, args));
         if (!run.wait(120000))
             run.kill();
@@ -124,6 +129,7 @@ struct Station {
     std::string root;
     std::string set;
     std::string state;
+    std::string history;  // the upgrade history, shared by the test's stations
     std::unique_ptr<UnitsimProcess> unit;
     ChildProcess cli;
     double finalVersion = 0;
@@ -157,6 +163,19 @@ TEST(CliOnPty, TwoUnitsAreUpgradedAtOnceEachFromItsOwnSet)
     remote.expectConvertedTables();
     EXPECT_DOUBLE_EQ(display.finalVersion, 1.312);
     EXPECT_DOUBLE_EQ(remote.finalVersion, 2.122);
+
+    // Both runs wrote their record into the one history at the same time.
+    HistoryStore history;
+    std::string error;
+    std::vector<HistoryRecord> records;
+    ASSERT_TRUE(history.open(display.history, error) && history.query("", "", records, error)) << error;
+    ASSERT_EQ(records.size(), 2u);
+    std::set<std::pair<int, double>> upgraded;
+    for (const HistoryRecord& r : records) {
+        EXPECT_EQ(r.status, 0) << r.cause;
+        upgraded.emplace(r.model, r.versionAfter);
+    }
+    EXPECT_EQ(upgraded, (std::set<std::pair<int, double>>{{7355, 1.312}, {7410, 2.122}}));
 }
 
 TEST(CliOnPty, AUnitThatVanishesMidRunIsFoundAgainUnderTheSameName)
