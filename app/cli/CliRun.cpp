@@ -177,7 +177,7 @@ int finishUpgrade(Run& run, UpgradeOutcome outcome)
 
 int identifyAndCheck(Run& run)
 {
-    const IdentifyOutcome found = searchUnit(run);
+    const IdentifyOutcome found = run.request.wait ? waitForUnit(run) : searchUnit(run);
     if (const int status = searchProblem(run, found); status != CLI_EXIT_DONE)
         return status;
     if (found == IdentifyOutcome::NoControlFile) {

@@ -19,6 +19,7 @@ struct CliRequest {
     bool allowOlderSet = false;    // reinstall an older set over a newer unit
     bool discardPending = false;   // set another unit's unfinished carry-over aside
     bool resumeUnnamed = false;    // a unit without a serial number resumes such a unit's log
+    bool wait = false;             // search again until a unit answers (or Ctrl-C)
     double pauseScale = 1.0;       // multiplies the engine's fixed console pauses
     int openDelayMs = 5000;        // the engine's wait before it opens the port
     std::string historyFile;       // the upgrade history to add this run to; "" = none

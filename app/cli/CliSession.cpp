@@ -87,9 +87,10 @@ bool findFirmwareSet(const std::string& askedDir, std::string& folder, std::stri
     return true;
 }
 
-IdentifyOutcome searchUnit(CliSession& run)
+IdentifyOutcome searchUnit(CliSession& run, bool quiet)
 {
-    run.say("Looking for a unit on " + run.portText + "...");
+    if (!quiet)
+        run.say("Looking for a unit on " + run.portText + "...");
     IdentifyOutcome outcome = IdentifyOutcome::Stopped;
     std::string shown;
     run.worker.start([&run, &outcome] { outcome = runIdentification(run.state, run.env); });
@@ -98,7 +99,8 @@ IdentifyOutcome searchUnit(CliSession& run)
         const std::string status = run.state.statusText();
         // The wizard's "GO BACK" text for a port that did not open is
         // replaced by the CLI's own explanation after the search.
-        if (status != shown && !status.empty() && run.worker.running() && status.rfind("Error opening", 0) != 0)
+        if (!quiet && status != shown && !status.empty() && run.worker.running()
+            && status.rfind("Error opening", 0) != 0)
             run.say("  " + status);
         shown = status;
         if (run.newInterrupt()) {
@@ -107,6 +109,26 @@ IdentifyOutcome searchUnit(CliSession& run)
         }
     }
     run.worker.join();
+    return outcome;
+}
+
+IdentifyOutcome waitForUnit(CliSession& run)
+{
+    IdentifyOutcome outcome = searchUnit(run);
+    bool told = false;
+    while (outcome == IdentifyOutcome::NoUnit) {
+        if (!told)
+            run.say("No unit answers on " + run.portText + " yet; waiting for one (Ctrl-C ends the wait)...");
+        told = true;
+        for (int i = 0; i < 10; ++i) {
+            std::this_thread::sleep_for(kPollInterval);
+            if (run.newInterrupt())
+                return IdentifyOutcome::Stopped;
+        }
+        outcome = searchUnit(run, true);
+    }
+    if (told && outcome != IdentifyOutcome::Stopped)
+        run.say("A unit answers on " + run.portText + ".");
     return outcome;
 }
 

@@ -54,8 +54,15 @@ struct CliSession {
 bool findFirmwareSet(const std::string& asked, std::string& folder, std::string& problem);
 
 // Runs the identification on the session's port, showing its status lines
-// and turning a Ctrl-C into a stop request. Waits, polling every 100 ms.
-IdentifyOutcome searchUnit(CliSession& session);
+// (unless quiet) and turning a Ctrl-C into a stop request. Waits, polling
+// every 100 ms.
+IdentifyOutcome searchUnit(CliSession& session, bool quiet = false);
+
+// searchUnit, again and again while no unit answers, about once a second
+// after each search, until one does or Ctrl-C ends the wait (Stopped). A
+// port that is not there yet counts as no answer: the adapter may come
+// with the unit.
+IdentifyOutcome waitForUnit(CliSession& session);
 
 // The exit status of a search that found no unit, with its message: a port
 // that did not open, no answer, an unknown kind, or a stop. CLI_EXIT_DONE

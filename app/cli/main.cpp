@@ -64,6 +64,9 @@ void addUpgradeOptions(CLI::App& app, CliRequest& request, std::string& mode, bo
     app.add_flag("--discard-pending", request.discardPending,
                  "When another unit's calibration carry-over is unfinished in the set, rename its log and "
                  "downloaded tables aside (\"SERIAL-pending-N-...\") and go on with this unit");
+    app.add_flag("--wait", request.wait,
+                 "When no unit answers, search again about every second until one does (Ctrl-C ends the wait), "
+                 "so the program can be started before the unit is plugged in");
     app.add_flag("--resume-unnamed", request.resumeUnnamed,
                  "The unit reports no serial number and the set holds the unfinished carry-over of a unit "
                  "without one: it is this unit, resume it");

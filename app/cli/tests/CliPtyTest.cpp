@@ -36,15 +36,17 @@ struct Station {
         EXPECT_TRUE(unit->started()) << unit->output();
     }
 
-    // Starts the CLI on this unit; its output goes to root/cli.out.
-    void startCli()
+    // Starts the CLI on this unit (with extra arguments); its output goes
+    // to root/cli.out.
+    void startCli(const std::vector<std::string>& extra = {})
     {
         cli.redirectToFile(ChildProcess::StdOut, root + "/cli.out");
         cli.mergeErrorIntoOutput();
         cli.addEnvironment({"UNITFLASH_HISTORY=" + history});
-        ASSERT_TRUE(cli.start(UNITFLASH_CLI_PATH,
-                              {"unitflash-cli", "--port", unit->linkPath(), "--workdir", set, "--yes",
-                               "--pause-scale", "0.05", "--open-delay-ms", "0", "--trace", root + "/trace.txt"}));
+        std::vector<std::string> args{"unitflash-cli", "--port", unit->linkPath(), "--workdir", set, "--yes",
+                                      "--pause-scale", "0.05", "--open-delay-ms", "0", "--trace", root + "/trace.txt"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        ASSERT_TRUE(cli.start(UNITFLASH_CLI_PATH, args));
     }
 
     int waitCli(int timeoutMs)
@@ -200,6 +202,22 @@ TEST(CliOnPty, AUnitThatVanishesMidRunIsFoundAgainUnderTheSameName)
     EXPECT_EQ(station.unit->stop(), 0);
     station.expectConvertedTables();
     EXPECT_DOUBLE_EQ(station.finalVersion, 1.312);
+}
+
+TEST(CliOnPty, WaitFindsAUnitPluggedInAfterTheStart)
+{
+    testkit::ScratchDir dir("cli-wait");
+    Station station(dir, "unit", {"--kind", "ne", "--model", "7355"});
+    EXPECT_EQ(station.unit->stop(), 0);
+    station.startCli({"--wait"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    EXPECT_TRUE(station.cli.running()) << station.cliOutput();
+    station.unit = std::make_unique<UnitsimProcess>(station.root, std::vector<std::string>{"--no-pacing", "--state", station.state});
+    ASSERT_TRUE(station.unit->started()) << station.unit->output();
+    EXPECT_EQ(station.waitCli(180000), 0) << station.cliOutput();
+    EXPECT_NE(station.cliOutput().find("waiting for one"), std::string::npos) << station.cliOutput();
+    EXPECT_EQ(station.unit->stop(), 0);
+    station.expectConvertedTables();
 }
 
 // Every refusal ends with its own status and a text naming the cause, and
