@@ -41,31 +41,8 @@ bool isCalibrationKeyword(const std::string& entry)
     return entry == "GETCAL" || entry == "CONVERTCAL" || entry == "PUTCAL";
 }
 
-// Renames another unit's unfinished carry-over aside (its log and the
-// region files it downloaded), never deleting them: its tables may exist
-// nowhere else. The names start with its serial number and "-pending-".
-bool setAsidePending(Run& r)
-{
-    const std::string owner = r.log.serial().empty() ? std::string("NOSERIAL") : r.log.serial();
-    for (const char* name : {kResumeLogName, "caltab.bin", "output1.bin"}) {
-        const std::string from = r.s.env.path(name);
-        std::error_code ec;
-        if (!std::filesystem::exists(from, ec))
-            continue;
-        std::string to;
-        for (int n = 1; to.empty() || std::filesystem::exists(to, ec); ++n)
-            to = r.s.env.path(owner + "-pending-" + std::to_string(n) + "-" + name);
-        std::filesystem::rename(from, to, ec);
-        if (ec)
-            return r.s.fail("Another unit's carry-over could not be set aside: \"" + std::string(name)
-                            + "\" cannot be renamed (" + ec.message() + ").");
-    }
-    return r.log.load();
-}
-
-// Reads the log for this unit: takes over the recorded version, or, when
-// asked to, sets a log left by another unit aside. A unit without a serial
-// number owns no log. False (failure recorded) when the log cannot be
+// Reads the log in the unit's folder: takes over the recorded version, or
+// starts a new log. False (failure recorded) when the log cannot be
 // written or belongs to another unit.
 bool checkLog(Run& r)
 {
@@ -79,12 +56,12 @@ bool checkLog(Run& r)
         // written, not after the unit's tables have changed.
         return r.log.rewrite() || logFailure(r.s, "written");
     }
-    if (r.log.length() != 0) {
-        if (!r.s.env.discardPending)
-            return r.s.fail("Another unit's calibration carry-over is unfinished in this set.");
-        if (!setAsidePending(r))
-            return false;
-    }
+    // The unit's own folder never holds another unit's log unless someone
+    // put it there; its tables may exist nowhere else, so it is kept.
+    if (r.log.length() != 0)
+        return r.s.fail("The unit's working folder \"" + r.s.env.folderOf(kResumeLogName)
+                        + "\" holds the unfinished carry-over of another unit (" + r.log.serial()
+                        + "); it is left as it is. Nothing was sent.");
     return r.log.writeHeader(serial, r.s.state.unitVersion)
            || logFailure(r.s, "written");
 }

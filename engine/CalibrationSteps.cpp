@@ -175,7 +175,10 @@ bool convertCalibration(UpgradeSession& s)
     const std::string serial = s.state.serialNumber();
     const std::string backup = serial.empty() ? unnamedBackupName(s) : backupImageName(serial);
     s.removeFile(backup);
-    if (s.runTool("header", {"header", "+", region.file, backup, region.start, region.end}) != ToolRun::Done)
+    // header works in the unit's folder; the backup goes into the set,
+    // where a downgrade looks for it.
+    if (s.runTool("header", {"header", "+", region.file, s.fullPath(backup), region.start, region.end})
+        != ToolRun::Done)
         return false;
     return checkOutput(s, backup, 32 + region.size, "header");
 }

@@ -51,8 +51,13 @@ struct EngineStats {
 // UpgradeState comes from here, so tests run workers side by side.
 struct EngineEnv {
     // The folder of the firmware set: "control.upd", the images, the
-    // converters, "logfile.LOG". Empty: the current directory.
+    // converters, the backup images. Empty: the current directory.
     std::string workDir;
+    // The unit's working folder in the set (see UnitFolder.h): its resume
+    // log, downloaded tables, converter outputs and cable files. Set by the
+    // front end that has claimed it and holds its lock for the whole run;
+    // empty until then (an upgrade then claims it itself).
+    std::string unitDir;
     // Opens the port; platformPortOpener() when empty.
     PortOpener openPort;
     // Times every pause and time-out; systemClock() when null.
@@ -76,19 +81,18 @@ struct EngineEnv {
     // output and error: empty, discarded; otherwise this file,
     // appended to. A front end that redraws a terminal keeps them off it.
     std::string toolOutput;
-    // Another unit's unfinished carry-over in the set does not refuse the
-    // run: its log and downloaded region are renamed aside (never deleted)
-    // and this unit's carry-over begins. A person chooses this explicitly.
+    // A unit without a serial number is upgraded in a new folder of its
+    // own although the set holds an unfinished carry-over of a unit without
+    // one (which is kept as it is): a person has said it is another unit.
     bool discardPending = false;
-    // A unit without a serial number resumes the set's unfinished log of a
-    // unit without one: a person has said that it is this unit. Otherwise
-    // such a log is never taken for this unit's.
+    // A unit without a serial number resumes the newest unfinished
+    // carry-over of a unit without one: a person has said that it is this
+    // unit. Otherwise such a log is never taken for this unit's.
     bool resumeUnnamed = false;
-    // The front end already holds the WorkFilesLock of workDir for the
-    // whole run; the upgrade then takes none of its own.
-    bool workFilesLocked = false;
-
-    // The path of a firmware-set file.
+    // The folder a file of the run lies in: the unit's folder for its
+    // working files (isWorkingFile) once unitDir is set, the set otherwise.
+    std::string folderOf(const std::string& name) const;
+    // The path of a firmware-set file or of a working file.
     std::string path(const std::string& name) const;
     bool stopRequested() const { return stop != nullptr && stop->load(); }
     Clock& clockRef() const { return clock != nullptr ? *clock : systemClock(); }

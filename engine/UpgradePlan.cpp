@@ -7,8 +7,8 @@
 #include "engine/CalibrationSteps.h"
 #include "engine/ControlFile.h"
 #include "engine/ResumeLog.h"
+#include "engine/UnitFolder.h"
 #include "engine/UpgradeSession.h"
-#include "engine/WorkFilesLock.h"
 
 namespace {
 
@@ -45,49 +45,29 @@ bool readList(const std::string& text, const std::string& name, StepListView& vi
     return parseError == 0;
 }
 
-// The unit's resume log, when there is one; empty otherwise.
-ResumeLog loadLog(const EngineEnv& env)
+// The unit's resume log, where lookUpUnitFolder finds it; empty when there
+// is none.
+ResumeLog loadLog(const EngineEnv& env, const std::string& serial)
 {
-    ResumeLog log(env.path(kResumeLogName));
-    if (!log.load())
-        log = ResumeLog(env.path(kResumeLogName));
+    const std::string folder = lookUpUnitFolder(env, serial).folder;
+    ResumeLog log(folder.empty() ? std::string() : folder + "/" + kResumeLogName);
+    if (folder.empty() || !log.load())
+        log = ResumeLog(std::string());
     return log;
 }
 
-std::string pendingText(const ResumeLog& log)
+}  // namespace
+
+std::string pendingCarryOverText(const ResumeLog& log, const std::string& folder)
 {
     const std::string owner = log.serial();
     const std::string who = owner.empty() ? std::string("a unit without a serial number") : "the unit SN " + owner;
     std::string step = "before its first step";
     for (int i = 0; !log.record(i).empty(); ++i)
         step = "after " + log.record(i);
-    return "The firmware set holds an unfinished calibration carry-over of " + who + " (stopped " + step
-        + ", logfile.LOG). Finish that unit first by upgrading it again with this set, or set its carry-over"
-          " aside (its log and downloaded tables are then renamed, not deleted). Nothing was sent to this unit.";
-}
-
-}  // namespace
-
-PlanCheck lockWorkFiles(WorkFilesLock& lock, const EngineEnv& env)
-{
-    PlanCheck check;
-    const std::string folder = env.workDir.empty() ? std::string(".") : env.workDir;
-    switch (lock.acquire(folder)) {
-    case WorkFilesLock::Result::Locked:
-        break;
-    case WorkFilesLock::Result::InUse:
-        check.refusal = Refusal::SetInUse;
-        check.text = "The firmware set \"" + folder + "\" is in use by another unitflash run: one set serves one"
-                     " run at a time (its resume log and calibration files are shared). Wait for that run to end,"
-                     " or use a copy of the set. Nothing was sent to the unit.";
-        break;
-    case WorkFilesLock::Result::Failed:
-        check.refusal = Refusal::UnreadableSet;
-        check.text = "The firmware set's working files cannot be locked (" + lock.errorText()
-                     + "); the set's folder must be writable. Nothing was sent to the unit.";
-        break;
-    }
-    return check;
+    return "The firmware set holds an unfinished calibration carry-over of " + who + " (stopped " + step + ", in \""
+           + folder + "\"). A unit without a serial number cannot be told apart from it: resume it if this is that"
+           " unit, or upgrade this unit beside it (that carry-over is kept as it is). Nothing was sent to this unit.";
 }
 
 bool logIsThisUnits(const ResumeLog& log, const std::string& serial, const EngineEnv& env)
@@ -116,7 +96,7 @@ double versionBefore(const ResumeLog& log, const UpgradeState& state, const Engi
 
 double versionBeforeUpgrade(const UpgradeState& state, const EngineEnv& env)
 {
-    return versionBefore(loadLog(env), state, env);
+    return versionBefore(loadLog(env, state.serialNumber()), state, env);
 }
 
 PlanCheck checkUpgradePlan(const UpgradeState& state, const EngineEnv& env)
@@ -130,13 +110,16 @@ PlanCheck checkUpgradePlan(const UpgradeState& state, const EngineEnv& env, int 
     const int model = state.model == 7300 || state.model == 7350 ? 7355 : state.model.load();
     const std::string serial = state.serialNumber();
 
-    const ResumeLog log = loadLog(env);
-    if (log.length() != 0 && !logIsThisUnits(log, serial, env) && !env.discardPending) {
+    const UnitFolderLook look = lookUpUnitFolder(env, serial);
+    if (!look.pendingFolder.empty()) {
+        ResumeLog pending(look.pendingFolder + "/" + kResumeLogName);
+        pending.load();
         check.refusal = Refusal::PendingOtherUnit;
-        check.text = pendingText(log);
-        check.pendingUnnamed = log.serial().empty();
+        check.text = pendingCarryOverText(pending, look.pendingFolder);
+        check.pendingUnnamed = true;
         return check;
     }
+    const ResumeLog log = loadLog(env, serial);
     const double before = versionBefore(log, state, env);
     const double threshold = calibrationThreshold(model);
     const bool layoutChange = before < threshold && state.controlVersion >= threshold;

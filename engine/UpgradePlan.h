@@ -1,6 +1,7 @@
 // The checks an upgrade passes before its first byte goes to the unit: the
 // set holds this unit's section and every file the run will send or start,
-// the mode suits the unit, and no other unit's carry-over is pending.
+// the mode suits the unit, and a unit without a serial number does not pass
+// an unnamed unit's unfinished carry-over unawares.
 #pragma once
 
 #include <string>
@@ -16,16 +17,16 @@ enum class Refusal : int {
     BadSection,          // a list cannot be read whole (a tenth entry, a stray "/" or "{")
     MissingFiles,        // files to send or programs to start are missing
     UpdateAcrossLayout,  // update only would leave the calibration tables unconverted
-    PendingOtherUnit,    // another unit's (or an unnamed unit's) carry-over is unfinished
+    PendingOtherUnit,    // an unnamed unit's carry-over is unfinished and this unit has no serial number
     NoSerialDowngrade,   // a unit without a serial number has no backup image of its own
-    SetInUse,            // another run holds the set's working files
-    UnreadableSet,       // the set's working files cannot be locked or read
+    SetInUse,            // another run is working on this unit (its working folder is locked)
+    UnreadableSet,       // the unit's working folder cannot be made, locked or read
 };
 
 // The status a run refused for this reason ends with: unitflash-cli's exit
 // status (6 the set cannot upgrade the unit as asked, 7 update only across
-// the layout change, 8 another unit's carry-over is pending, 9 the set is in
-// use), which the upgrade history records for the wizard's refusals too.
+// the layout change, 8 an unnamed unit's carry-over is pending, 9 another
+// run works on this unit), which the upgrade history records for the wizard's refusals too.
 constexpr int refusalStatus(Refusal refusal)
 {
     switch (refusal) {
@@ -64,12 +65,10 @@ constexpr double kMinimumUnitVersion = 1.09;
 double calibrationThreshold(int model);
 
 class ResumeLog;
-class WorkFilesLock;
 
-// Takes the lock on the set's working files for one run. Refused with
-// SetInUse while another run holds it, UnreadableSet when it cannot be
-// taken at all.
-PlanCheck lockWorkFiles(WorkFilesLock& lock, const EngineEnv& env);
+// The refusal text for an unnamed unit's unfinished carry-over (its log, in
+// folder) that a unit without a serial number may not silently pass.
+std::string pendingCarryOverText(const ResumeLog& log, const std::string& folder);
 
 // True when the log is this unit's: non-empty and of its serial number. A
 // unit without a serial number owns a log without one only when
@@ -110,9 +109,10 @@ Refusal sectionNeeds(const std::string& text, int model, int unitKind, int mode,
 std::vector<std::string> missingFiles(const std::vector<NeededFile>& files, const EngineEnv& env);
 
 // Checks the identified unit in state (model, kind, serial number, versions)
-// and state.mode against the firmware set in env.workDir and its resume
-// log. Sends nothing and changes no file. With env.discardPending another
-// unit's log does not refuse the run (the run sets it aside).
+// and state.mode against the firmware set in env.workDir and the unit's
+// resume log (lookUpUnitFolder). Sends nothing and changes no file. With
+// env.discardPending an unnamed unit's carry-over does not refuse a unit
+// without a serial number (the run works beside it).
 PlanCheck checkUpgradePlan(const UpgradeState& state, const EngineEnv& env);
 // The same check for an upgrade in mode instead of state.mode: what a
 // choice would meet, before it is made.

@@ -8,6 +8,7 @@
 #include "engine/CalibrationSteps.h"
 #include "engine/ControlFile.h"
 #include "engine/ReopeningPort.h"
+#include "engine/UnitFolder.h"
 #include "engine/UpgradePlan.h"
 #include "engine/UpgradeProgress.h"
 #include "engine/UpgradeSession.h"
@@ -171,18 +172,23 @@ UpgradeOutcome work(UpgradeSession& s, XmodemTransfer& transfer)
 
 }  // namespace
 
-UpgradeOutcome runUpgrade(UpgradeState& state, const EngineEnv& env)
+UpgradeOutcome runUpgrade(UpgradeState& state, const EngineEnv& frontEnv)
 {
     state.replaceSteps();
     state.setFailureText("");
     state.refusal = 0;
     state.secondsLeft = -1;
-    // One run at a time in a set: the resume log, the downloaded region and
-    // the converter outputs are the run's own until it ends.
+    // The unit's resume log, downloaded tables and converter outputs are
+    // this run's own, in the unit's folder, until it ends; a front end that
+    // has not claimed the folder leaves that to the run.
+    EngineEnv env = frontEnv;
     WorkFilesLock lock;
-    if (!env.workFilesLocked) {
-        if (const PlanCheck locked = lockWorkFiles(lock, env); !locked.ok())
-            return refused(state, locked);
+    if (env.unitDir.empty()) {
+        // A refused run changes no file: checked before the folder is made.
+        if (const PlanCheck plan = checkUpgradePlan(state, env); !plan.ok())
+            return refused(state, plan);
+        if (const PlanCheck claimed = claimUnitFolder(lock, env, state.serialNumber()); !claimed.ok())
+            return refused(state, claimed);
     }
     const PortOpener open = env.openPort ? env.openPort : platformPortOpener();
     ReopeningPort port(open, state.portIndex, kUpgradeQueueSize, kUpgradeQueueSize);
@@ -194,7 +200,6 @@ UpgradeOutcome runUpgrade(UpgradeState& state, const EngineEnv& env)
         auto status = std::make_shared<EngineTransferStatus>(env, progress);
         state.setTransferStatus(status);
         std::unique_ptr<FileEngine> files = createFileEngine();
-        files->setBaseFolder(env.workDir);
         {
             XmodemTransfer transfer(&link, status.get());
             settings.setBaudRate(state.baudRate);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "engine/ResumeLog.h"
 #include "engine/UpgradeProgress.h"
 #include "engine/VersionText.h"
 #include "process/ChildProcess.h"
@@ -56,6 +57,8 @@ int UpgradeSession::sendFile(FileTransfer& transfer, const std::string& name)
 {
     if (stopped())
         return kTransferStopped;
+    // Opened below its folder, so the transfer shows the bare name.
+    files.setBaseFolder(env.folderOf(name));
     transfer.setFileEngine(&files);
     return transfer.sendFile(name.c_str());
 }
@@ -64,6 +67,7 @@ int UpgradeSession::receiveFile(FileTransfer& transfer, const std::string& name)
 {
     if (stopped())
         return kTransferStopped;
+    files.setBaseFolder(env.folderOf(name));
     transfer.setFileEngine(&files);
     return transfer.receiveFile(name.c_str());
 }
@@ -120,7 +124,10 @@ ToolRun UpgradeSession::runTool(const std::string& baseName, const std::vector<s
         child.redirectToNull(ChildProcess::StdOut);
         child.redirectToNull(ChildProcess::StdErr);
     }
-    if (!child.start(toolFileName(baseName), args, env.workDir.empty() ? std::string(".") : env.workDir)) {
+    // The program is the set's; it works in the unit's folder, where its
+    // input lies and its output belongs.
+    const std::string folder = env.folderOf(kResumeLogName);
+    if (!child.start(fullPath(toolFileName(baseName)), args, folder.empty() ? std::string(".") : folder)) {
         fail("The program " + baseName + " of the firmware set could not be started.");
         return ToolRun::Failed;
     }
@@ -137,6 +144,13 @@ ToolRun UpgradeSession::runTool(const std::string& baseName, const std::vector<s
         return ToolRun::Failed;
     }
     return ToolRun::Done;
+}
+
+std::string UpgradeSession::fullPath(const std::string& name) const
+{
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(env.path(name), ec);
+    return ec ? env.path(name) : absolute.string();
 }
 
 void UpgradeSession::removeFile(const std::string& name)

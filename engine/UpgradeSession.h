@@ -64,7 +64,9 @@ struct UpgradeSession {
     // stop request is not a failure: then nothing is recorded.
     bool fail(const std::string& why);
 
-    // Size in bytes of a firmware-set file; -1 when it cannot be opened.
+    // The files below are named as in the set; a working file of the run
+    // lies in the unit's folder (EngineEnv::path).
+    // Size in bytes of a file; -1 when it cannot be opened.
     long fileSize(const std::string& name) const;
     bool fileExists(const std::string& name) const { return fileSize(name) >= 0; }
     // Shows name as the file being transferred and size as the progress
@@ -91,12 +93,14 @@ struct UpgradeSession {
     // held a version (or when asked to stop).
     bool queryVersion(int pauseMs, double& version);
     // Runs one of the set's programs (by its base name: "Kcnv", "Lcnv",
-    // "header") in the firmware-set folder with args (args[0] is the name
-    // the program sees) and waits for it. A failure is recorded with the
+    // "header") in the unit's working folder with args (args[0] is the
+    // name the program sees) and waits for it. A failure is recorded with the
     // program's name and exit status.
     ToolRun runTool(const std::string& baseName, const std::vector<std::string>& args);
-    // Deletes a firmware-set file if it exists.
+    // Deletes a file if it exists.
     void removeFile(const std::string& name);
+    // The file's absolute path, for a program working in another folder.
+    std::string fullPath(const std::string& name) const;
 };
 
 // The file a program of the set is started from, relative to the

@@ -3,6 +3,7 @@
 
 #include "comlink/PortFactory.h"
 #include "engine/EngineEnv.h"
+#include "engine/UnitFolder.h"
 #include "transfer/TransferStatus.h"
 
 int StepListView::count() const
@@ -174,11 +175,17 @@ void UpgradeState::resetUnit()
     refusal = 0;
 }
 
+std::string EngineEnv::folderOf(const std::string& name) const
+{
+    return !unitDir.empty() && isWorkingFile(name) ? unitDir : workDir;
+}
+
 std::string EngineEnv::path(const std::string& name) const
 {
-    if (workDir.empty())
+    const std::string folder = folderOf(name);
+    if (folder.empty())
         return name;
-    return workDir + "/" + name;
+    return folder + "/" + name;
 }
 
 PortOpener platformPortOpener()

@@ -17,6 +17,7 @@
 #include "comlink/PortProblem.h"
 #include "engine/ResumeLog.h"
 #include "engine/UpgradePlan.h"
+#include "engine/UnitFolder.h"
 #include "engine/WorkFilesLock.h"
 #include "engine/Workers.h"
 #include "history/HistoryRecording.h"
@@ -224,9 +225,8 @@ int checkPlan(Run& run)
         return CLI_EXIT_DONE;
     std::string hint;
     if (plan.refusal == Refusal::PendingOtherUnit) {
-        hint = "\n--discard-pending sets it aside and upgrades this unit.";
-        if (s.serialNumber().empty() && plan.pendingUnnamed)
-            hint += "\nThis unit has no serial number either: if it is that unit, --resume-unnamed resumes it.";
+        hint = "\nIf this unit is that one, --resume-unnamed resumes it; if it is another, --discard-pending"
+               " upgrades it in a folder of its own.";
     }
     run.complain(plan.text + hint);
     return refusalStatus(plan.refusal);
@@ -272,20 +272,6 @@ int upgradeUnit(Run& run)
         run.complain(problem);
         return CLI_EXIT_USAGE;
     }
-    if (const PlanCheck locked = lockWorkFiles(run.lock, run.env); !locked.ok()) {
-        run.complain(locked.text);
-        return refusalStatus(locked.refusal);
-    }
-    run.env.workFilesLocked = true;
-    // The converters' messages would scroll the redrawn progress away: they
-    // go beside the trace, or into a log in the set; a plain log keeps them.
-    // Absolute, since the programs run in the set's folder.
-    std::error_code ec;
-    if (!request.traceFile.empty())
-        run.env.toolOutput = std::filesystem::absolute(request.traceFile + ".tools", ec).string();
-    else if (run.console.inPlace)
-        run.env.toolOutput = (std::filesystem::path(run.env.workDir) / "unitflash-tools.log").string();
-
     run.preparePort(request.port, trace, request.pauseScale, request.openDelayMs);
     run.env.discardPending = request.discardPending;
     run.env.resumeUnnamed = request.resumeUnnamed;
@@ -293,6 +279,20 @@ int upgradeUnit(Run& run)
         return status;
     if (const int status = checkPlan(run); status != CLI_EXIT_DONE)
         return status;
+    // The unit's working folder is this run's from before the question to
+    // the end, so a second run on the same unit is refused before it asks.
+    if (const PlanCheck claimed = claimUnitFolder(run.lock, run.env, run.state.serialNumber()); !claimed.ok()) {
+        run.complain(claimed.text);
+        return refusalStatus(claimed.refusal);
+    }
+    // The converters' messages would scroll the redrawn progress away: they
+    // go beside the trace, or into a log in the unit's folder; a plain log
+    // keeps them. Absolute, since the programs run in the unit's folder.
+    std::error_code ec;
+    if (!request.traceFile.empty())
+        run.env.toolOutput = std::filesystem::absolute(request.traceFile + ".tools", ec).string();
+    else if (run.console.inPlace)
+        run.env.toolOutput = (std::filesystem::path(run.env.unitDir) / "unitflash-tools.log").string();
     if (!request.assumeYes && !(run.console.confirm && run.console.confirm(question(run)))) {
         run.say("Nothing was sent to the unit.");
         run.cause = "the confirmation was answered no; nothing was sent";

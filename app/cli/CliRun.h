@@ -17,7 +17,7 @@ struct CliRequest {
     std::string traceFile;         // "" = no trace
     bool assumeYes = false;        // upgrade without asking
     bool allowOlderSet = false;    // reinstall an older set over a newer unit
-    bool discardPending = false;   // set another unit's unfinished carry-over aside
+    bool discardPending = false;   // a unit without serial number is not the unnamed pending one
     bool resumeUnnamed = false;    // a unit without a serial number resumes such a unit's log
     bool wait = false;             // search again until a unit answers (or Ctrl-C)
     double pauseScale = 1.0;       // multiplies the engine's fixed console pauses

@@ -75,8 +75,9 @@ std::string exitStatusHelp()
            "       a list that cannot be read, or a downgrade of a unit without a serial number\n"
            "       (check: a list lacks files or programs, cannot be read whole, or there is no list)\n"
            "  7    update only would cross the calibration layout change (use reinstall)\n"
-           "  8    another unit's calibration carry-over is unfinished in the set (--discard-pending)\n"
-           "  9    the firmware set is in use by another run\n"
+           "  8    a unit without a serial number, and the set holds an unfinished carry-over of such a\n"
+           "       unit (--resume-unnamed if it is this one, --discard-pending if not)\n"
+           "  9    another run is upgrading this unit (its working folder in the set is locked)\n"
            "       (5 to 9: nothing was sent to the unit)\n"
            "  130  stopped with Ctrl-C (a later run resumes from the log when one was written)\n"
            "With --json the last line of standard output is the status: {\"event\":\"finished\"} or \"failed\".\n";

@@ -62,8 +62,8 @@ void addUpgradeOptions(CLI::App& app, CliRequest& request, std::string& mode, bo
     app.add_flag("--allow-older-set", request.allowOlderSet,
                  "Install the set even when the unit's firmware is newer than the set");
     app.add_flag("--discard-pending", request.discardPending,
-                 "When another unit's calibration carry-over is unfinished in the set, rename its log and "
-                 "downloaded tables aside (\"SERIAL-pending-N-...\") and go on with this unit");
+                 "The unit reports no serial number and the set holds the unfinished carry-over of a unit "
+                 "without one: it is another unit, upgrade it in a folder of its own (that carry-over is kept)");
     app.add_flag("--wait", request.wait,
                  "When no unit answers, search again about every second until one does (Ctrl-C ends the wait), "
                  "so the program can be started before the unit is plugged in");

@@ -36,10 +36,18 @@ QMessageBox* MessageBoxes::upgradeFailed(QWidget* parent, const QString& cause)
                tr("%1\n\nThe unit keeps what it has received. Upgrade it again once the cause is mended.").arg(cause));
 }
 
-QMessageBox* MessageBoxes::setAsidePending(QWidget* parent, const QString& why)
+QMessageBox* MessageBoxes::unnamedCarryOver(QWidget* parent, const QString& why)
 {
-    return question(parent, tr("Unfinished carry-over of another unit"),
-                    tr("%1\n\nSet that unit's carry-over aside and upgrade this unit?").arg(why));
+    QMessageBox* q = box(parent, QMessageBox::Warning, tr("Unfinished carry-over of a unit without serial number"),
+                         tr("%1\n\nIs this unit the one whose carry-over is unfinished?\n"
+                            "Yes: resume its carry-over.\n"
+                            "No: it is another unit; upgrade it beside that carry-over.\n"
+                            "Cancel: upgrade nothing.")
+                             .arg(why),
+                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    q->setDefaultButton(QMessageBox::Cancel);
+    q->setEscapeButton(QMessageBox::Cancel);
+    return q;
 }
 
 QMessageBox* MessageBoxes::controlFile(QWidget* parent)

@@ -16,10 +16,11 @@ public:
     static QMessageBox* missingFiles(QWidget* parent);
     // "Upgrade failed": the cause the engine gave (the step, the file, why).
     static QMessageBox* upgradeFailed(QWidget* parent, const QString& cause);
-    // Another unit's calibration carry-over is unfinished in the set (why
-    // says whose and where it stopped). Yes: set it aside and upgrade this
-    // unit; No (the default): end.
-    static QMessageBox* setAsidePending(QWidget* parent, const QString& why);
+    // The unit has no serial number and the set holds an unfinished
+    // carry-over of a unit without one (why says where it stopped). Yes: it
+    // is this unit, resume; No: another unit, upgrade it beside; Cancel
+    // (the default): end.
+    static QMessageBox* unnamedCarryOver(QWidget* parent, const QString& why);
     // "Error" / "Could not Open Control File!" at the wizard's Finish.
     static QMessageBox* controlFile(QWidget* parent);
     // Asks whether to close the main window while the upgrade runs. Yes

@@ -104,22 +104,25 @@ void ProgressWindow::wizardFinished(int result)
         queue.enqueue(new VersionWarningDialog(this), [this](int) { accept(); });
         return;
     }
-    // Another unit's unfinished carry-over stays unless the technician sets
-    // it aside; the engine refuses the run otherwise.
+    // Only the technician can tell whether a unit without a serial number
+    // is the one whose carry-over is unfinished; the engine refuses the run
+    // until that is said.
     const PlanCheck plan = checkUpgradePlan(state, env.engineEnv(nullptr, nullptr, nullptr));
     if (plan.refusal == Refusal::PendingOtherUnit) {
-        queue.enqueue(MessageBoxes::setAsidePending(this, QString::fromStdString(plan.text)), [this](int answer) {
+        queue.enqueue(MessageBoxes::unnamedCarryOver(this, QString::fromStdString(plan.text)), [this](int answer) {
             if (answer == QMessageBox::Yes)
-                startUpgrade(true);
+                startUpgrade(PendingChoice::Resume);
+            else if (answer == QMessageBox::No)
+                startUpgrade(PendingChoice::Beside);
             else
                 accept();
         });
         return;
     }
-    startUpgrade(false);
+    startUpgrade(PendingChoice::None);
 }
 
-void ProgressWindow::startUpgrade(bool discardPending)
+void ProgressWindow::startUpgrade(PendingChoice pending)
 {
     // The search has ended before Finish could be pressed; its thread is
     // joined here.
@@ -134,7 +137,8 @@ void ProgressWindow::startUpgrade(bool discardPending)
     connect(notifier.get(), &WorkerNotifier::ended, this,
             [this](int outcome) { upgradeEnded(static_cast<UpgradeOutcome>(outcome)); });
     EngineEnv workerEnv = env.engineEnv(notifier.get(), nullptr, &worker.stopFlag());
-    workerEnv.discardPending = discardPending;
+    workerEnv.resumeUnnamed = pending == PendingChoice::Resume;
+    workerEnv.discardPending = pending == PendingChoice::Beside;
     recording = std::make_unique<HistoryRecording>(env.historyFile, "wizard");
     versionBefore = versionBeforeUpgrade(state, workerEnv);
     runMode = state.mode;

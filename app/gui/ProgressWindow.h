@@ -58,7 +58,10 @@ protected:
 private:
     void runWizard();
     void wizardFinished(int result);
-    void startUpgrade(bool discardPending);
+    // What the technician said about an unnamed unit's unfinished
+    // carry-over: nothing asked, it is this unit, or another one.
+    enum class PendingChoice { None, Resume, Beside };
+    void startUpgrade(PendingChoice pending);
     void upgradeEnded(UpgradeOutcome outcome);
     void restart();
     // Adds the upgrade run that has just ended to the history, once.

@@ -90,7 +90,9 @@ void expectCarriedAcross(EngineRig& bench)
     EXPECT_EQ(bench.flash(kTablesAt, kTablesSize), convertedTables());
     EXPECT_EQ(bench.flash(kCablesAt, kCablesSize), makeCableDatabase(bench.unit.identity.serial));
     EXPECT_DOUBLE_EQ(bench.state.finalVersion, 1.312);
-    EXPECT_EQ(testkit::readBytes(bench.set(kResumeLogName)).size(), 0u);
+    // No log of a carry-over is left unfinished in any unit's folder.
+    for (const auto& folder : std::filesystem::directory_iterator(bench.setFolder() + "/units"))
+        EXPECT_EQ(testkit::readBytes((folder.path() / kResumeLogName).string()).size(), 0u) << folder.path();
 }
 
 TEST_P(FieldFault, EndsCarriedAcrossOrFailsSoThatALaterRunFinishes)
@@ -166,7 +168,7 @@ const FaultRow kRows[] = {
      .inject = [](EngineRig& b) { writeProgram(b.set("Lcnv"), "exit 0"); },
      .why = "Lcnv",
      .afterFault = [](EngineRig& b) {
-         ResumeLog log(b.set(kResumeLogName));
+         ResumeLog log(b.work(kResumeLogName));
          ASSERT_TRUE(log.load());
          EXPECT_EQ(log.record(2), "GETCAL");  // the next run converts again
      },
@@ -175,7 +177,8 @@ const FaultRow kRows[] = {
      .inject =
          [](EngineRig& b) {
              writeProgram(b.set("Lcnv"), "exit 1");
-             testkit::writeBytes(b.set("output2.bin"), std::vector<std::uint8_t>(13176, 0x55));
+             std::filesystem::create_directories(b.work(""));
+             testkit::writeBytes(b.work("output2.bin"), std::vector<std::uint8_t>(13176, 0x55));
          },
      .why = "output2.bin",
      .mend = [](EngineRig& b) { restoreProgram(b.set("Lcnv")); }},
@@ -186,25 +189,17 @@ const FaultRow kRows[] = {
              b.behaviour.cancelUploadMatch = "kernel FWVER";
          },
      .outcome = UpgradeOutcome::Done},
-    {.name = "AnotherUnitsCarryOverIsPending",
+    {.name = "AnotherUnitsOldCarryOverStaysInTheSet",
      .inject =
          [](EngineRig& b) {
              writeText(b.set(kResumeLogName), kOtherLog);
              writeText(b.set("caltab.bin"), "the other unit's region");
          },
-     .outcome = UpgradeOutcome::Refused,
-     .why = "B99999999",
-     .nothingSent = true,
+     .outcome = UpgradeOutcome::Done,
      .afterFault =
          [](EngineRig& b) {
              EXPECT_EQ(testkit::readText(b.set(kResumeLogName)), kOtherLog);
              EXPECT_EQ(testkit::readText(b.set("caltab.bin")), "the other unit's region");
-         },
-     .mend = [](EngineRig& b) { b.discardPending = true; },
-     .afterMend =
-         [](EngineRig& b) {
-             EXPECT_EQ(testkit::readText(b.set("B99999999-pending-1-logfile.LOG")), kOtherLog);
-             EXPECT_EQ(testkit::readText(b.set("B99999999-pending-1-caltab.bin")), "the other unit's region");
          }},
     {.name = "NoListForThisUnit",
      .inject =
@@ -243,7 +238,19 @@ const FaultRow kRows[] = {
      .outcome = UpgradeOutcome::Refused,
      .why = "without a serial number",
      .nothingSent = true,
-     .mend = [](EngineRig& b) { b.resumeUnnamed = true; }},
+     .mend = [](EngineRig& b) { b.resumeUnnamed = true; },
+     .afterMend = [](EngineRig& b) { EXPECT_FALSE(std::filesystem::exists(b.set(kResumeLogName))); }},
+    {.name = "NoSerialNumberBesideAnUnnamedLog",
+     .inject =
+         [](EngineRig& b) {
+             b.unit.identity.noSerial = true;
+             writeText(b.set(kResumeLogName), "         \r\n1.221\r\n");
+         },
+     .outcome = UpgradeOutcome::Refused,
+     .why = "without a serial number",
+     .nothingSent = true,
+     .mend = [](EngineRig& b) { b.discardPending = true; },
+     .afterMend = [](EngineRig& b) { EXPECT_EQ(testkit::readText(b.set(kResumeLogName)), "         \r\n1.221\r\n"); }},
     {.name = "CableDownloadAlwaysCancelled",
      .inject =
          [](EngineRig& b) {
@@ -316,14 +323,15 @@ const FaultRow kRows[] = {
 INSTANTIATE_TEST_SUITE_P(Rows, FieldFault, ::testing::ValuesIn(kRows),
                          [](const ::testing::TestParamInfo<FaultRow>& info) { return info.param.name; });
 
-TEST(FieldFaults, ASecondRunInTheSameSetIsRefusedWhileTheFirstHoldsIt)
+TEST(FieldFaults, ASecondRunOnTheSameUnitIsRefusedWhileTheFirstHoldsItsFolder)
 {
     EngineRig bench{UnitIdentity()};
+    std::filesystem::create_directories(bench.work(""));
     WorkFilesLock first;
-    ASSERT_EQ(first.acquire(bench.setFolder()), WorkFilesLock::Result::Locked);
+    ASSERT_EQ(first.acquire(bench.work("")), WorkFilesLock::Result::Locked);
     EXPECT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Refused);
     EXPECT_EQ(bench.state.refusal, static_cast<int>(Refusal::SetInUse));
-    EXPECT_NE(bench.state.failureText().find("in use"), std::string::npos) << bench.state.failureText();
+    EXPECT_NE(bench.state.failureText().find("is locked"), std::string::npos) << bench.state.failureText();
     EXPECT_LE(bench.significantCommands().size(), 1u);
     first.release();
     bench.state.resetUnit();

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "sim/rig/EngineRig.h"
+#include "testkit/Files.h"
 #include "sim/unit/FactoryImages.h"
 #include "engine/ResumeLog.h"
 
@@ -36,7 +37,7 @@ TEST(Resume, PowerCutAtAnyCommandThenAFreshRunLeavesCorrectTables)
         EngineRig bench(id);
         bench.behaviour.powerCutAfter = cut;
         ASSERT_NE(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done) << "cut " << cut;
-        ResumeLog log(bench.set("logfile.LOG"));
+        ResumeLog log(bench.work("logfile.LOG"));
         ASSERT_TRUE(log.load());
         std::string last = "header";
         for (int i = 0; !log.record(i).empty(); ++i)
@@ -45,10 +46,10 @@ TEST(Resume, PowerCutAtAnyCommandThenAFreshRunLeavesCorrectTables)
 
         // Converter outputs left by an earlier unit must not be uploaded;
         // a region file cut short must be downloaded again.
-        writeText(bench.set("output1.bin"), "stale");
-        writeText(bench.set("output2.bin"), "stale");
-        if (cut % 4 == 0 && std::filesystem::exists(bench.set("caltab.bin")))
-            std::filesystem::resize_file(bench.set("caltab.bin"), 131072);
+        writeText(bench.work("output1.bin"), "stale");
+        writeText(bench.work("output2.bin"), "stale");
+        if (cut % 4 == 0 && std::filesystem::exists(bench.work("caltab.bin")))
+            std::filesystem::resize_file(bench.work("caltab.bin"), 131072);
 
         bench.behaviour.powerCutAfter = 0;
         bench.state.resetUnit();
@@ -69,6 +70,8 @@ TEST(Resume, PowerCutAtAnyCommandThenAFreshRunLeavesCorrectTables)
         EXPECT_EQ(lastRecords.count(step), 1u) << step;
 }
 
+// The log here is one an older version left in the set's own folder: the
+// run moves it into the unit's folder and resumes from it.
 TEST(Resume, ALogOfTheSameUnitSkipsFinishedStepsAndRestoresItsVersion)
 {
     UnitIdentity id;
@@ -78,6 +81,8 @@ TEST(Resume, ALogOfTheSameUnitSkipsFinishedStepsAndRestoresItsVersion)
     bench.unit.identity.version = 1.312;
     writeText(bench.set("logfile.LOG"), id.serial + "\r\n1.221\r\nKERNEL\r\nREBOOT\r\n");
     ASSERT_EQ(bench.identifyAndUpgrade(MODE_REINSTALL), UpgradeOutcome::Done);
+    EXPECT_FALSE(std::filesystem::exists(bench.set("logfile.LOG")));
+    EXPECT_EQ(testkit::readBytes(bench.work("logfile.LOG")).size(), 0u);
     EXPECT_EQ(bench.significantCommands(), (std::vector<std::string>{"getuid", "xmodem B6220 960 G", "btx", "xmodem 70000 40000 G", "btx",
                                               "btx", "boot", "btx", "reboot", "reboot"}));
     EXPECT_DOUBLE_EQ(bench.state.unitVersion, 1.221);

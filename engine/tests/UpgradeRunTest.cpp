@@ -87,7 +87,7 @@ TEST_P(CalibrationCrossing, ReinstallCarriesTablesCablesAndBackupOver)
         const std::uint32_t cableAt = c.model == 7410 ? 0xC01CC : 0xB9AE4;
         EXPECT_EQ(bench.flash(cableAt, 2400), cables);
     }
-    EXPECT_EQ(testkit::readBytes(bench.set("logfile.LOG")).size(), 0u);
+    EXPECT_EQ(testkit::readBytes(bench.work("logfile.LOG")).size(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Units, CalibrationCrossing,
@@ -241,7 +241,7 @@ TEST(UpgradeRun, StopWhileWaitingForASilentUnitEndsTheRunPromptly)
     EXPECT_EQ(outcome, UpgradeOutcome::Stopped);
     EXPECT_EQ(bench.state.errorFlag, 0);
     // The log holds the unit and its version, nothing finished.
-    EXPECT_EQ(testkit::readBytes(bench.set("logfile.LOG")).size(), ResumeLog::kHeaderSize);
+    EXPECT_EQ(testkit::readBytes(bench.work("logfile.LOG")).size(), ResumeLog::kHeaderSize);
 }
 
 }  // namespace
@@ -291,7 +291,7 @@ TEST(UnitFaults, CalibrationDownloadGetsThreeAttemptsAndRefusesAShortRegion)
         EXPECT_EQ(countCommands(bench.commands(), "xmodem 70000 40000 G"), 3);
         // Nothing after the calibration phase: the main list was not worked.
         EXPECT_EQ(bench.significantCommands().back(), "xmodem 70000 40000 G");
-        ResumeLog log(bench.set("logfile.LOG"));
+        ResumeLog log(bench.work("logfile.LOG"));
         ASSERT_TRUE(log.load());
         EXPECT_EQ(log.record(1), "REBOOT");
         EXPECT_EQ(log.record(2), "");

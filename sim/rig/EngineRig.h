@@ -41,6 +41,12 @@ public:
     std::string setFolder() const { return dir / "Firmware 1.312"; }
     // The path of a file of the firmware set.
     std::string set(const std::string& name) const { return setFolder() + "/" + name; }
+    // The path of a working file of the unit with this serial number (the
+    // rig's own unit by default) in its folder in the set.
+    std::string work(const std::string& name, const std::string& serial = {}) const
+    {
+        return setFolder() + "/units/" + (serial.empty() ? unit.identity.serial : serial) + "/" + name;
+    }
 
     UpgradeState state;
     RecordingNotifier notifier;

@@ -35,6 +35,7 @@ int parseArgs(int argc, char** argv, UnitsimRequest& request)
         ->check(CLI::IsMember({7300, 7350, 7355, 7410}));
     app.add_flag("--j-model", id.jModel, "Report the model as \"Model=J7355\"");
     app.add_option("--serial", id.serial, "Serial number: 9 upper-case letters or digits");
+    app.add_flag("--no-serial", id.noSerial, "Answer \"getuid\" without a serial number");
     app.add_option("--version", version,
                    "Firmware version (default 1.221, or 2.013 for the 7410)");
     app.add_option("--baud", id.baud, "The one rate the unit answers at: 38400 or 57600")

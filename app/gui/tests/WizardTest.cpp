@@ -28,7 +28,7 @@ private Q_SLOTS:
     void versionGate_data();
     void versionGate();
     void closingWhileUpgradingAsksAndStopsTheWorker();
-    void anotherUnitsPendingCarryOverIsKeptUnlessSetAside();
+    void anUnnamedUnitIsAskedAboutAnUnnamedCarryOver();
 };
 
 void WizardTest::flowPortListFailedSearchAndItsCause()
@@ -230,21 +230,22 @@ void WizardTest::closingWhileUpgradingAsksAndStopsTheWorker()
     QVERIFY(!rig.window->upgrading());
 }
 
-void WizardTest::anotherUnitsPendingCarryOverIsKeptUnlessSetAside()
+void WizardTest::anUnnamedUnitIsAskedAboutAnUnnamedCarryOver()
 {
     WizardRig rig;
     QFile log(rig.dir.filePath("logfile.LOG"));
     QVERIFY(log.open(QIODevice::WriteOnly));
-    log.write("C99999999\r\n1.221\r\nKERNEL\r\n");
+    log.write("         \r\n1.221\r\nKERNEL\r\n");
     log.close();
     QSignalSpy finished(rig.window.get(), &QDialog::finished);
     rig.window->start();
-    QVERIFY(rig.reachPage5(1.221));
-    rig.runner.answers.push_back([](QDialog&) { return int(QMessageBox::No); });
+    QVERIFY(rig.reachPage5(1.221, MODE_REINSTALL));
+    rig.state.setSerialNumber("");
+    rig.runner.answers.push_back([](QDialog&) { return int(QMessageBox::Cancel); });
     QVERIFY(clickWhenEnabled(rig.window->wizard(), QWizard::FinishButton));
     QTRY_COMPARE(finished.count(), 1);
     QCOMPARE(rig.runner.shown.size(), size_t(1));
-    QVERIFY(rig.runner.shown[0].text.contains("C99999999"));
+    QVERIFY(rig.runner.shown[0].text.contains("without a serial number"));
     QVERIFY(!rig.window->upgrading());
     QVERIFY(QFile::exists(rig.dir.filePath("logfile.LOG")));
 }
