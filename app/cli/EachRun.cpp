@@ -133,8 +133,9 @@ std::string summaryRow(const UnitRun& unit)
         std::snprintf(versions, sizeof versions, "%5.3f -> -", unit.versionBefore);
     const long seconds = static_cast<long>(unit.seconds + 0.5);
     char row[512];
-    std::snprintf(row, sizeof row, "  %-13s  %-21s  %-15s  %3ld:%02ld  %s", unit.serial.empty() ? "(none)" : unit.serial.c_str(),
-                  kind.c_str(), versions, seconds / 60, seconds % 60, resultText(unit).c_str());
+    const std::string serial = unit.serial.empty() ? "(none)" : unit.serial;
+    std::snprintf(row, sizeof row, "  %-13s  %-21s  %-15s  %3ld:%02ld  %s", serial.c_str(), kind.c_str(), versions,
+                  seconds / 60, seconds % 60, resultText(unit).c_str());
     return row;
 }
 
