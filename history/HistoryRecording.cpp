@@ -10,6 +10,12 @@ HistoryRecording::HistoryRecording(std::string path, std::string program)
 {
 }
 
+void HistoryRecording::restartClock()
+{
+    startedAt = std::chrono::system_clock::now();
+    startedTick = std::chrono::steady_clock::now();
+}
+
 HistoryRecord HistoryRecording::unitRecord(const UpgradeState& state, double versionBefore, int mode, bool done)
 {
     HistoryRecord r;

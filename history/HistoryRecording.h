@@ -17,6 +17,9 @@ public:
 
     bool enabled() const { return !file.empty(); }
     const std::string& path() const { return file; }
+    // Starts the clock again, now: the run began long before its unit
+    // answered (it waited for the unit), and its record starts then.
+    void restartClock();
 
     // The unit's part of a record from the engine's state: kind, model,
     // serial number, the version before, the version after (the final

@@ -331,12 +331,41 @@ void recordRun(Run& run, int status)
 
 }  // namespace
 
-int runCli(const CliRequest& request, CliConsole& console)
+UnitRun upgradeOneUnit(const CliRequest& request, CliConsole& console, const UnitPick& pick)
 {
     Run run(request, console);
-    const int status = upgradeUnit(run);
-    recordRun(run, status);
+    UnitRun result;
+    auto takenAt = std::chrono::steady_clock::now();
+    if (pick.take) {
+        run.pick.quiet = pick.quiet;
+        run.pick.take = [&](IdentifyOutcome outcome, const UpgradeState& state) {
+            if (!pick.take(outcome, state))
+                return false;
+            result.taken = true;
+            takenAt = std::chrono::steady_clock::now();
+            run.recording.restartClock();
+            return true;
+        };
+    }
+    result.status = upgradeUnit(run);
+    recordRun(run, result.status);
+    const UpgradeState& s = run.state;
+    result.cause = run.cause;
+    result.identified = run.identified;
+    result.unitKind = s.unitKind;
+    result.model = s.model;
+    // A search that found no unit to identify leaves an earlier unit's.
+    result.serial = run.identified ? s.serialNumber() : "";
+    result.versionBefore = run.versionBefore;
+    result.versionAfter = result.status == CLI_EXIT_DONE ? s.finalVersion.load() : 0.0;
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - takenAt).count();
+    return result;
+}
+
+int runCli(const CliRequest& request, CliConsole& console)
+{
+    const UnitRun result = upgradeOneUnit(request, console, UnitPick{});
     if (console.events != nullptr)
-        console.events->finished(status, run.cause);
-    return status;
+        console.events->finished(result.status, result.cause);
+    return result.status;
 }

@@ -9,6 +9,7 @@
 #include "engine/UpgradeState.h"
 
 class JsonEvents;
+struct UnitPick;
 
 struct CliRequest {
     std::string port = "Comm 1";   // "Comm N", a number N, or a device path
@@ -23,6 +24,7 @@ struct CliRequest {
     double pauseScale = 1.0;       // multiplies the engine's fixed console pauses
     int openDelayMs = 5000;        // the engine's wait before it opens the port
     std::string historyFile;       // the upgrade history to add this run to; "" = none
+    bool each = false;             // one unit after another on the port (runEach), not runCli
 };
 
 // The console the run talks to.
@@ -53,3 +55,23 @@ std::string normalisePortName(const std::string& port);
 // unit adds one record to the history in historyFile; a history that
 // cannot be written costs one warning and changes nothing else.
 int runCli(const CliRequest& request, CliConsole& console);
+
+// What one unit's upgrade run ended with, for a summary of several.
+struct UnitRun {
+    int status = 1;            // the exit status (CliExit)
+    std::string cause;         // the last complaint; the one that ended it unless it finished
+    bool taken = false;        // the pick took a unit that answered (upgradeOneUnit with a pick)
+    bool identified = false;   // the unit was identified: it has its history record
+    int unitKind = UNIT_UNKNOWN;
+    int model = 0;
+    std::string serial;        // "" for a unit without one
+    double versionBefore = 0;  // as identified, before anything was sent
+    double versionAfter = 0;   // the unit's version at the end; 0 unless it finished
+    double seconds = 0;        // from the unit's answer (with a pick) or the start to the end
+};
+
+// runCli without its closing "finished"/"failed" event, for a run that
+// goes on to another unit: waits (request.wait) for the unit pick takes,
+// searching as pick says; the unit's history record starts when the pick
+// takes it. Returns what the run ended with.
+UnitRun upgradeOneUnit(const CliRequest& request, CliConsole& console, const UnitPick& pick);

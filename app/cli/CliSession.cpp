@@ -114,9 +114,15 @@ IdentifyOutcome searchUnit(CliSession& run, bool quiet)
 
 IdentifyOutcome waitForUnit(CliSession& run)
 {
-    IdentifyOutcome outcome = searchUnit(run);
-    bool told = false;
-    while (outcome == IdentifyOutcome::NoUnit) {
+    const UnitPick& pick = run.pick;
+    const auto taken = [&run, &pick](IdentifyOutcome outcome) {
+        if (outcome == IdentifyOutcome::Stopped)
+            return true;
+        return pick.take ? pick.take(outcome, run.state) : outcome != IdentifyOutcome::NoUnit;
+    };
+    IdentifyOutcome outcome = searchUnit(run, pick.quiet);
+    bool told = pick.quiet;
+    while (!taken(outcome)) {
         if (!told)
             run.say("No unit answers on " + run.portText + " yet; waiting for one (Ctrl-C ends the wait)...");
         told = true;
@@ -127,7 +133,7 @@ IdentifyOutcome waitForUnit(CliSession& run)
         }
         outcome = searchUnit(run, true);
     }
-    if (told && outcome != IdentifyOutcome::Stopped)
+    if (told && !pick.quiet && outcome != IdentifyOutcome::Stopped)
         run.say("A unit answers on " + run.portText + ".");
     return outcome;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,18 @@
 #include "engine/Workers.h"
 
 class TraceLog;
+
+// Which unit a wait for one (waitForUnit) takes.
+struct UnitPick {
+    // Called on the waiting thread after every search that was not
+    // stopped, with its outcome and the state it filled (the identity of a
+    // unit that answered); true ends the wait with that outcome. Null takes
+    // the first unit that answers.
+    std::function<bool(IdentifyOutcome outcome, const UpgradeState& state)> take;
+    // Searches without the status lines and the "waiting" texts: the
+    // caller has said what it waits for.
+    bool quiet = false;
+};
 
 struct CliSession {
     explicit CliSession(CliConsole& c) : console(c) {}
@@ -28,6 +41,8 @@ struct CliSession {
     int pressesSeen = 0;
     // The last complaint, the cause a --json run reports with its status.
     std::string cause;
+    // Which unit waitForUnit takes.
+    UnitPick pick;
     // Held by an upgrade from before the search to the end, so that a
     // second run in the same set is refused before it asks anything.
     WorkFilesLock lock;
@@ -58,10 +73,10 @@ bool findFirmwareSet(const std::string& asked, std::string& folder, std::string&
 // every 100 ms.
 IdentifyOutcome searchUnit(CliSession& session, bool quiet = false);
 
-// searchUnit, again and again while no unit answers, about once a second
-// after each search, until one does or Ctrl-C ends the wait (Stopped). A
-// port that is not there yet counts as no answer: the adapter may come
-// with the unit.
+// searchUnit, again and again while no unit answers (or session.pick
+// does not take the one that does), about once a second after each search,
+// until one is taken or Ctrl-C ends the wait (Stopped). A port that is not
+// there yet counts as no answer: the adapter may come with the unit.
 IdentifyOutcome waitForUnit(CliSession& session);
 
 // The exit status of a search that found no unit, with its message: a port

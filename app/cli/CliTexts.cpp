@@ -80,7 +80,10 @@ std::string exitStatusHelp()
            "  9    another run is upgrading this unit (its working folder in the set is locked)\n"
            "       (5 to 9: nothing was sent to the unit)\n"
            "  130  stopped with Ctrl-C (a later run resumes from the log when one was written)\n"
-           "With --json the last line of standard output is the status: {\"event\":\"finished\"} or \"failed\".\n";
+           "With --each: 0 when every unit finished (at least one), otherwise the status of the last unit\n"
+           "that failed, or of the problem that ended the run before a unit answered (130: Ctrl-C, no unit).\n"
+           "With --json the last line of standard output is the status: {\"event\":\"finished\"} or \"failed\"\n"
+           "(with --each: {\"event\":\"summary\"}).\n";
 }
 
 // The engine's refusals end with these statuses (refusalStatus).

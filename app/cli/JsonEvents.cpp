@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "app/cli/CliRun.h"
 #include "app/cli/CliTexts.h"
 #include "app/cli/ProgressView.h"
 #include "engine/ControlFile.h"
@@ -76,6 +77,21 @@ void JsonEvents::finished(int status, const std::string& cause)
     if (!cause.empty())
         e["cause"] = cause;
     write(e.dump());
+}
+
+void JsonEvents::summary(const std::vector<UnitRun>& units, int status)
+{
+    nlohmann::json list = nlohmann::json::array();
+    for (const UnitRun& u : units)
+        list.push_back({{"serial", u.serial},
+                        {"kind", unitKindKey(u.unitKind)},
+                        {"model", u.model},
+                        {"before", u.versionBefore},
+                        {"after", u.versionAfter},
+                        {"status", u.status},
+                        {"cause", u.status == 0 ? std::string() : u.cause},
+                        {"seconds", static_cast<long>(u.seconds + 0.5)}});
+    write(nlohmann::json{{"event", "summary"}, {"units", list}, {"status", status}}.dump());
 }
 
 std::string JsonEvents::phaseName() const

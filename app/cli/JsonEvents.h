@@ -13,6 +13,7 @@
 #include "engine/UpgradeState.h"
 
 struct SectionCheck;
+struct UnitRun;
 
 // Writes events to out, each flushed as it is written. Every object has an
 // "event" field naming it. One thread.
@@ -28,6 +29,9 @@ public:
     void notice(const std::string& text);
     // "finished" for status 0, "failed" otherwise, with the cause.
     void finished(int status, const std::string& cause);
+    // The end of an --each run: one entry per unit taken, in order, and
+    // the run's exit status.
+    void summary(const std::vector<UnitRun>& units, int status);
 
     // Step and transfer events of an upgrade from one poll of the record:
     // the list shown (a new list begins the next phase; the steps of the

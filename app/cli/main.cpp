@@ -9,6 +9,7 @@
 #include "app/cli/CliRun.h"
 #include "app/cli/CliTerminal.h"
 #include "app/cli/CliTexts.h"
+#include "app/cli/EachRun.h"
 #include "app/cli/HistoryCommand.h"
 #include "app/cli/IdentifyCommand.h"
 #include "app/cli/JsonEvents.h"
@@ -67,6 +68,9 @@ void addUpgradeOptions(CLI::App& app, CliRequest& request, std::string& mode, bo
     app.add_flag("--wait", request.wait,
                  "When no unit answers, search again about every second until one does (Ctrl-C ends the wait), "
                  "so the program can be started before the unit is plugged in");
+    app.add_flag("--each", request.each,
+                 "Upgrade one unit after another on the port: after each unit wait for the next (another serial "
+                 "number) until Ctrl-C, then print a summary of them all (implies --wait)");
     app.add_flag("--resume-unnamed", request.resumeUnnamed,
                  "The unit reports no serial number and the set holds the unfinished carry-over of a unit "
                  "without one: it is this unit, resume it");
@@ -165,5 +169,5 @@ int main(int argc, char** argv)
     for (char& c : mode)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     request.mode = modes.at(mode);
-    return runCli(request, console);
+    return request.each ? runEach(request, console) : runCli(request, console);
 }

@@ -8,144 +8,15 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <thread>
 
+#include "app/cli/tests/CliStation.h"
 #include "engine/WorkFilesLock.h"
 #include "history/HistoryStore.h"
-#include "process/ChildProcess.h"
-#include "sim/unit/UnitState.h"
 #include "sim/unit/UnitsimProcess.h"
-#include "testkit/ChildRun.h"
-#include "testkit/Files.h"
-#include "testkit/RecordFill.h"
 #include "testkit/ScratchDir.h"
 
 namespace {
-
-// One unit on its own line, with its own firmware set or a set it shares
-// with other stations.
-struct Station {
-    Station(const testkit::ScratchDir& dir, const std::string& name, const std::vector<std::string>& unitOptions,
-            const std::string& sharedSet = {})
-        : root(dir / name), set(sharedSet.empty() ? root + "/Firmware 1.312" : sharedSet), state(root + "/state"),
-          history(dir / "history.sqlite3")
-    {
-        std::filesystem::create_directories(root);
-        if (!std::filesystem::exists(set + "/control.upd"))
-            EXPECT_EQ(testkit::runProgram(FWSET_PATH, {"fwset", set}, root).exitStatus, 0);
-        if (const auto at = std::find(unitOptions.begin(), unitOptions.end(), "--serial"); at != unitOptions.end())
-            serial = *(at + 1);
-        std::vector<std::string> options{"--no-pacing", "--state", state};
-        options.insert(options.end(), unitOptions.begin(), unitOptions.end());
-        unit = std::make_unique<UnitsimProcess>(root, options);
-        EXPECT_TRUE(unit->started()) << unit->output();
-    }
-
-    // Starts the CLI on this unit (with extra arguments); its output goes
-    // to root/cli.out.
-    void startCli(const std::vector<std::string>& extra = {})
-    {
-        cli.redirectToFile(ChildProcess::StdOut, root + "/cli.out");
-        cli.mergeErrorIntoOutput();
-        cli.addEnvironment({"UNITFLASH_HISTORY=" + history});
-        std::vector<std::string> args{"unitflash-cli", "--port", unit->linkPath(), "--workdir", set, "--yes",
-                                      "--pause-scale", "0.05", "--open-delay-ms", "0", "--trace", root + "/trace.txt"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        ASSERT_TRUE(cli.start(UNITFLASH_CLI_PATH, args));
-    }
-
-    int waitCli(int timeoutMs)
-    {
-        if (!cli.wait(timeoutMs))
-            cli.kill();
-        return cli.exitStatus();
-    }
-
-    std::string cliOutput() const { return testkit::readText(root + "/cli.out"); }
-
-    // One whole CLI run on this unit with extra arguments and what a person
-    // types: its exit status and everything it printed.
-    std::pair<int, std::string> runCli(const std::vector<std::string>& extra, const std::string& typed = "")
-    {
-        testkit::writeBytes(root + "/typed.txt", std::vector<std::uint8_t>(typed.begin(), typed.end()));
-        std::vector<std::string> args{"unitflash-cli", "--pause-scale", "0.05", "--open-delay-ms", "0"};
-        for (const char* option : {"--port", "--workdir"})
-            if (std::find(extra.begin(), extra.end(), option) == extra.end())
-                args.insert(args.end(), {option, option == std::string("--port") ? unit->linkPath() : set});
-        args.insert(args.end(), extra.begin(), extra.end());
-        ChildProcess run;
-        run.redirectToFile(ChildProcess::StdIn, root + "/typed.txt");
-        run.redirectToFile(ChildProcess::StdOut, root + "/run.out");
-        run.mergeErrorIntoOutput();
-        run.addEnvironment({"UNITFLASH_HISTORY=" + history});
-        EXPECT_TRUE(run.start(UNITFLASH_CLI_PATH, args));
-        if (!run.wait(120000))
-            run.kill();
-        return {run.exitStatus(), testkit::readText(root + "/run.out")};
-    }
-
-    // One --json run of a command: its status, its standard output as JSON
-    // objects, and its standard error.
-    struct JsonRun {
-        int status = -1;
-        std::vector<nlohmann::json> events;
-        std::string messages;
-    };
-    JsonRun runJson(const std::string& command, const std::vector<std::string>& extra)
-    {
-        std::vector<std::string> args{"unitflash-cli", command, "--json", "--workdir", set};
-        if (command != "check")
-            args.insert(args.end(), {"--port", unit->linkPath(), "--pause-scale", "0.05", "--open-delay-ms", "0"});
-        args.insert(args.end(), extra.begin(), extra.end());
-        ChildProcess run;
-        run.redirectToFile(ChildProcess::StdOut, root + "/json.out");
-        run.redirectToFile(ChildProcess::StdErr, root + "/json.err");
-        EXPECT_TRUE(run.start(UNITFLASH_CLI_PATH, args));
-        if (!run.wait(120000))
-            run.kill();
-        JsonRun result{run.exitStatus(), {}, testkit::readText(root + "/json.err")};
-        std::istringstream lines(testkit::readText(root + "/json.out"));
-        for (std::string line; std::getline(lines, line);)
-            result.events.push_back(nlohmann::json::parse(line));  // a line that is not JSON fails the test
-        return result;
-    }
-
-    // True when the unit was asked for an upload or a download.
-    bool unitWasWritten() const
-    {
-        for (const nlohmann::json& e : unit->events())
-            if (e["event"] == "command" && (e.value("text", "") == "btx" || e.value("text", "").starts_with("xmodem")))
-                return true;
-        return false;
-    }
-
-    // A working file of this station's unit, in its folder in the set.
-    std::string workFile(const std::string& name) const { return set + "/units/" + serial + "/" + name; }
-
-    // After the unit has stopped: are the converted tables in its flash?
-    void expectConvertedTables()
-    {
-        UnitState dumped;
-        std::string error;
-        ASSERT_TRUE(loadState(state, dumped, error)) << error;
-        const std::vector<std::uint8_t> output2 = testkit::readBytes(workFile("output2.bin"));
-        ASSERT_GT(output2.size(), 32u);
-        std::vector<std::uint8_t> flash;
-        dumped.flash.read(testkit::be32(output2, 8), static_cast<std::uint32_t>(output2.size() - 32), flash);
-        EXPECT_TRUE(std::equal(output2.begin() + 32, output2.end(), flash.begin())) << root;
-        finalVersion = dumped.identity.version;
-    }
-
-    std::string root;
-    std::string set;
-    std::string state;
-    std::string history;  // the upgrade history, shared by the test's stations
-    std::string serial = "A01234567";
-    std::unique_ptr<UnitsimProcess> unit;
-    ChildProcess cli;
-    double finalVersion = 0;
-};
 
 TEST(CliOnPty, TwoUnitsAreUpgradedAtOnceFromOneSet)
 {
@@ -177,7 +48,7 @@ TEST(CliOnPty, TwoUnitsAreUpgradedAtOnceFromOneSet)
     EXPECT_DOUBLE_EQ(display.finalVersion, 1.312);
     EXPECT_DOUBLE_EQ(remote.finalVersion, 2.122);
     // Each worked in its own folder; each backup is in the set.
-    EXPECT_NE(testkit::readBytes(display.workFile("output2.bin")), testkit::readBytes(remote.workFile("output2.bin")));
+    EXPECT_NE(testkit::readBytes(display.converterOutput("output2.bin")), testkit::readBytes(remote.converterOutput("output2.bin")));
     EXPECT_TRUE(std::filesystem::exists(display.set + "/A01234567.bin"));
     EXPECT_TRUE(std::filesystem::exists(display.set + "/B07654321.bin"));
 
@@ -233,6 +104,55 @@ TEST(CliOnPty, WaitFindsAUnitPluggedInAfterTheStart)
     EXPECT_NE(station.cliOutput().find("waiting for one"), std::string::npos) << station.cliOutput();
     EXPECT_EQ(station.unit->stop(), 0);
     station.expectConvertedTables();
+}
+
+// --each: a unit, then the next one plugged into the same line; the first
+// unit still answering after its restart is not upgraded again, and Ctrl-C
+// while waiting ends the run with a summary of both.
+TEST(CliOnPty, EachUpgradesOneUnitAfterAnother)
+{
+    testkit::ScratchDir dir("cli-each");
+    Station station(dir, "unit", {"--kind", "ne", "--model", "7355", "--serial", "A11111111"});
+    station.startCli({"--each"});
+    ASSERT_TRUE(station.waitForOutput("Waiting for the next unit", 1, 180000)) << station.cliOutput();
+    // The first unit answers a whole search after its restart, and is not
+    // taken again.
+    const std::vector<nlohmann::json> before = station.unit->events();
+    const auto versionAsked = std::count_if(before.begin(), before.end(), [](const nlohmann::json& e) {
+        return e["event"] == "command" && e.value("text", "") == "idn? k";
+    });
+    ASSERT_TRUE(station.unit->waitForEvents("command", static_cast<std::size_t>(versionAsked) + 1, 30000, "idn? k"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(station.unit->stop(), 0);
+    station.expectConvertedTables();
+
+    station.state = station.root + "/state-b";
+    station.serial = "B22222222";
+    station.unit = std::make_unique<UnitsimProcess>(
+        station.root, std::vector<std::string>{"--no-pacing", "--state", station.state, "--kind", "ne", "--model",
+                                               "7355", "--serial", "B22222222"});
+    ASSERT_TRUE(station.unit->started()) << station.unit->output();
+    ASSERT_TRUE(station.waitForOutput("Waiting for the next unit", 2, 180000)) << station.cliOutput();
+    ::kill(static_cast<pid_t>(station.cli.processId()), SIGINT);
+    EXPECT_EQ(station.waitCli(60000), 0) << station.cliOutput();
+    const std::string out = station.cliOutput();
+    const std::string summary = out.substr(std::min(out.rfind("Units on"), out.size()));
+    EXPECT_NE(summary.find("A11111111"), std::string::npos) << out;
+    EXPECT_NE(summary.find("B22222222"), std::string::npos) << out;
+    EXPECT_NE(summary.find("2 units: 2 done, 0 failed."), std::string::npos) << out;
+    EXPECT_EQ(station.unit->stop(), 0);
+    station.expectConvertedTables();
+
+    HistoryStore history;
+    std::string error;
+    std::vector<HistoryRecord> records;
+    ASSERT_TRUE(history.open(station.history, error) && history.query("", "", records, error)) << error;
+    std::multiset<std::string> serials;
+    for (const HistoryRecord& r : records) {
+        EXPECT_EQ(r.status, 0) << r.cause;
+        serials.insert(r.serial);
+    }
+    EXPECT_EQ(serials, (std::multiset<std::string>{"A11111111", "B22222222"}));
 }
 
 // Every refusal ends with its own status and a text naming the cause, and
