@@ -107,12 +107,25 @@ IdentifyOutcome identifyOnLink(Reporter& rep, CommLink& link, PortSettings& sett
         rep.status(identity.modelStatus);
     }
 
-    console.sendCommand("idn? k\n");
+    // A unit without a version cannot be judged: version 0 would send it
+    // to customer service. A unit pulled out during the search answers no
+    // more, and is no unit found.
     double version = 0;
-    parseVersion(console.readReply(kReplyShort), version);
-    state.unitVersion = version;
+    bool known = false;
+    for (int attempt = 0; attempt < 3 && !known && !console.stopped(); ++attempt) {
+        console.sendCommand("idn? k\n");
+        known = parseVersion(console.readReply(kReplyShort), version);
+    }
     if (console.stopped())
         return IdentifyOutcome::Stopped;
+    if (!known) {
+        rep.status("A unit answered, but it stopped answering before it reported its firmware version (was it"
+                   " unplugged?). Check the cable and search again. Nothing was sent.",
+                   false);
+        rep.post(0);
+        return IdentifyOutcome::NoVersion;
+    }
+    state.unitVersion = version;
 
     std::string text;
     if (!readControlText(rep.env.path(kControlFileName), kIdentifyReadLimit, text)) {

@@ -13,6 +13,7 @@ enum class IdentifyOutcome {
     Identified,     // WM_IDENTIFY_DONE(1) posted; errorFlag set when the control file had no "Rev"
     NoUnit,         // WM_IDENTIFY_DONE(0) posted; statusText holds the port error text
     UnknownKind,    // a prompt answered without "ne" or "fe": WM_IDENTIFY_DONE(0) posted, statusText says so
+    NoVersion,      // a unit answered but not with its version (pulled out?): WM_IDENTIFY_DONE(0), statusText says so
     NoControlFile,  // nothing posted; errorFlag set
     Stopped,        // asked to stop; nothing posted
 };

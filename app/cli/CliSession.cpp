@@ -118,7 +118,9 @@ IdentifyOutcome waitForUnit(CliSession& run)
     const auto taken = [&run, &pick](IdentifyOutcome outcome) {
         if (outcome == IdentifyOutcome::Stopped)
             return true;
-        return pick.take ? pick.take(outcome, run.state) : outcome != IdentifyOutcome::NoUnit;
+        if (pick.take)
+            return pick.take(outcome, run.state);
+        return outcome != IdentifyOutcome::NoUnit && outcome != IdentifyOutcome::NoVersion;
     };
     IdentifyOutcome outcome = searchUnit(run, pick.quiet);
     bool told = pick.quiet;
@@ -154,6 +156,7 @@ int searchProblem(CliSession& run, IdentifyOutcome outcome)
                      "Check the cable and that the unit is in its software-update mode.");
         return CLI_EXIT_FAILED;
     case IdentifyOutcome::UnknownKind:
+    case IdentifyOutcome::NoVersion:
         run.complain(run.state.statusText());
         return CLI_EXIT_FAILED;
     case IdentifyOutcome::NoControlFile:

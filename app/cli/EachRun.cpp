@@ -30,7 +30,7 @@ public:
     // with a restart, and the unit is silent until it answers again.
     bool take(IdentifyOutcome outcome, const UpgradeState& state)
     {
-        if (outcome == IdentifyOutcome::NoUnit) {
+        if (outcome == IdentifyOutcome::NoUnit || outcome == IdentifyOutcome::NoVersion) {
             if (back || clock.tickMs() - endedMs >= kRestartLimitMs)
                 silence = true;
             return false;

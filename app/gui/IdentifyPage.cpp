@@ -104,6 +104,7 @@ void IdentifyPage::searchFinished(IdentifyOutcome outcome)
         detail->setText(tr("The firmware set's control file \"control.upd\" cannot be read."));
         break;
     case IdentifyOutcome::UnknownKind:
+    case IdentifyOutcome::NoVersion:
     case IdentifyOutcome::Stopped:
         break;
     }

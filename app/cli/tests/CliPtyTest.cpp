@@ -193,6 +193,13 @@ TEST(CliOnPty, RefusalsEndWithTheirOwnStatusAndWriteNothing)
     EXPECT_FALSE(station.unitWasWritten());
     EXPECT_EQ(station.unit->stop(), 0);
 
+    // A unit pulled out during the search is no unit found, not one of
+    // version 0 to send to customer service.
+    station.unit = std::make_unique<UnitsimProcess>(
+        station.root, std::vector<std::string>{"--no-pacing", "--power-cut-match", "getuid"});
+    expectRefusal(1, "stopped answering before it reported its firmware version", {"--yes"});
+    EXPECT_EQ(station.unit->stop(), 3);
+
     // Units the CLI turns away by their version.
     station.unit = std::make_unique<UnitsimProcess>(station.root, std::vector<std::string>{"--no-pacing", "--version", "1.400"});
     expectRefusal(5, "newer than this firmware set", {"--yes"});

@@ -31,8 +31,9 @@ struct Station {
           history(dir / "history.sqlite3")
     {
         std::filesystem::create_directories(root);
-        if (!std::filesystem::exists(set + "/control.upd"))
+        if (!std::filesystem::exists(set + "/control.upd")) {
             EXPECT_EQ(testkit::runProgram(FWSET_PATH, {"fwset", set}, root).exitStatus, 0);
+        }
         if (const auto at = std::find(unitOptions.begin(), unitOptions.end(), "--serial"); at != unitOptions.end())
             serial = *(at + 1);
         std::vector<std::string> options{"--no-pacing", "--state", state};
