@@ -192,3 +192,25 @@ PlanCheck claimUnitFolder(WorkFilesLock& lock, EngineEnv& env, const std::string
     env.unitDir = ec ? folder : absolute.string();
     return {};
 }
+
+std::vector<PendingCarryOver> unfinishedCarryOvers(const EngineEnv& env)
+{
+    const auto pending = [](const ResumeLog& log, const std::string& folder) {
+        PendingCarryOver p{folder, log.serial(), {}};
+        for (int i = 0; !log.record(i).empty(); ++i)
+            p.step = log.record(i);
+        return p;
+    };
+    std::vector<PendingCarryOver> found;
+    if (const ResumeLog old = logIn(setFolder(env)); old.length() != 0)
+        found.push_back(pending(old, "."));
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(unitsFolder(env), ec), end; !ec && it != end; it.increment(ec))
+        names.push_back(it->path().filename().string());
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names)
+        if (const ResumeLog log = logIn((unitsFolder(env) / name).string()); log.length() != 0)
+            found.push_back(pending(log, std::string(kUnitFoldersName) + "/" + name));
+    return found;
+}

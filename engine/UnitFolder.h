@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "engine/EngineEnv.h"
 #include "engine/UpgradePlan.h"
@@ -50,3 +51,15 @@ UnitFolderLook lookUpUnitFolder(const EngineEnv& env, const std::string& serial)
 // lookUpUnitFolder finds it, SetInUse when another run works on the same
 // unit, UnreadableSet when the folder cannot be made, locked or filled.
 PlanCheck claimUnitFolder(WorkFilesLock& lock, EngineEnv& env, const std::string& serial);
+
+// An unfinished calibration carry-over in the set: the unit's tables may
+// exist only on disk until that unit's next run finishes it.
+struct PendingCarryOver {
+    std::string folder;  // the folder relative to the set ("units/A01234567", or "." for an older run's)
+    std::string serial;  // "" for a unit without a serial number
+    std::string step;    // the last step it finished ("" before its first)
+};
+
+// Every unfinished carry-over in the set's unit folders, and one an older
+// version left in the set folder itself, in folder-name order.
+std::vector<PendingCarryOver> unfinishedCarryOvers(const EngineEnv& env);

@@ -7,6 +7,7 @@
 #include "app/cli/CliTexts.h"
 #include "app/cli/JsonEvents.h"
 #include "engine/SetCheck.h"
+#include "engine/UnitFolder.h"
 
 namespace {
 
@@ -58,6 +59,24 @@ std::string sectionLine(const SectionCheck& s)
     return line;
 }
 
+// The units whose calibration carry-over is unfinished: their tables may
+// wait on disk for the unit's next run, so a depot wants to see them.
+void showCarryOvers(Output& out, const EngineEnv& env)
+{
+    const std::vector<PendingCarryOver> pending = unfinishedCarryOvers(env);
+    if (pending.empty())
+        return;
+    out.say("Unfinished calibration carry-overs (the unit's next run with this set finishes it):");
+    for (const PendingCarryOver& p : pending) {
+        const std::string who = p.serial.empty() ? std::string("(no serial number)") : p.serial;
+        const std::string where = p.step.empty() ? std::string("before its first step") : "after " + p.step;
+        out.say("  " + who + "  stopped " + where + "  in "
+                + (p.folder == "." ? std::string("the set folder (left by an older version)") : p.folder));
+        if (out.console.events != nullptr)
+            out.console.events->carryOver(p.folder, p.serial, p.step);
+    }
+}
+
 int checkSet(Output& out, const CheckRequest& request)
 {
     EngineEnv env;
@@ -81,6 +100,7 @@ int checkSet(Output& out, const CheckRequest& request)
         if (out.console.events != nullptr)
             out.console.events->section(section);
     }
+    showCarryOvers(out, env);
     if (set.sections.empty()) {
         out.complain("control.upd holds no list for any model: this set cannot upgrade a unit.");
         return CLI_EXIT_SET_LACKS;

@@ -66,6 +66,11 @@ void JsonEvents::section(const SectionCheck& s)
     write(e.dump());
 }
 
+void JsonEvents::carryOver(const std::string& folder, const std::string& serial, const std::string& step)
+{
+    write(nlohmann::json{{"event", "carryOver"}, {"folder", folder}, {"serial", serial}, {"step", step}}.dump());
+}
+
 void JsonEvents::notice(const std::string& text)
 {
     write(nlohmann::json{{"event", "notice"}, {"text", text}}.dump());

@@ -27,6 +27,8 @@ public:
     // One list of a checked set.
     void section(const SectionCheck& section);
     void notice(const std::string& text);
+    // check: an unfinished carry-over in the set.
+    void carryOver(const std::string& folder, const std::string& serial, const std::string& step);
     // "finished" for status 0, "failed" otherwise, with the cause.
     void finished(int status, const std::string& cause);
     // The end of an --each run: one entry per unit taken, in order, and

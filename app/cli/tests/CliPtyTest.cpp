@@ -267,6 +267,14 @@ TEST(CliOnPty, IdentifyAndCheckReportAsJsonLines)
         EXPECT_TRUE(good[i]["complete"].get<bool>()) << good[i].dump();
     }
 
+    // An unfinished carry-over in a unit's folder is listed.
+    std::filesystem::create_directories(station.set + "/units/C00000001");
+    std::ofstream(station.set + "/units/C00000001/logfile.LOG", std::ios::binary) << "C00000001\r\n1.221\r\nKERNEL\r\n";
+    const std::vector<nlohmann::json> pending = check(0);
+    ASSERT_EQ(pending.size(), 14u);
+    EXPECT_EQ(pending[12], (nlohmann::json{{"event", "carryOver"}, {"folder", "units/C00000001"},
+                                           {"serial", "C00000001"}, {"step", "KERNEL"}}));
+
     std::filesystem::rename(station.set + "/app_7355ne_1312.bin", station.set + "/app.bin");
     const std::vector<nlohmann::json> lacking = check(6);
     int lists = 0;
