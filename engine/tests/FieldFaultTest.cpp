@@ -144,6 +144,14 @@ void stoppedAfterDownload(EngineRig& bench)
     bench.unit.identity.version = 1.312;
 }
 
+// A unit without a serial number, and an older run's unfinished log of a
+// unit without one in the set folder.
+void unnamedUnitBesideAnUnnamedLog(EngineRig& bench)
+{
+    bench.unit.identity.noSerial = true;
+    writeText(bench.set(kResumeLogName), "         \r\n1.221\r\n");
+}
+
 const std::string kOtherLog = "B99999999\r\n1.221\r\nKERNEL\r\nREBOOT\r\nGETCAL\r\n";
 
 // The control file without any list of the 7355 Display Handset.
@@ -230,22 +238,14 @@ const FaultRow kRows[] = {
              EXPECT_EQ(testkit::readBytes(b.set("NOSERIAL-2.bin")).size(), 32u + 0x40000);
          }},
     {.name = "NoSerialNumberNeverResumesAnUnnamedLog",
-     .inject =
-         [](EngineRig& b) {
-             b.unit.identity.noSerial = true;
-             writeText(b.set(kResumeLogName), "         \r\n1.221\r\n");
-         },
+     .inject = unnamedUnitBesideAnUnnamedLog,
      .outcome = UpgradeOutcome::Refused,
      .why = "without a serial number",
      .nothingSent = true,
      .mend = [](EngineRig& b) { b.resumeUnnamed = true; },
      .afterMend = [](EngineRig& b) { EXPECT_FALSE(std::filesystem::exists(b.set(kResumeLogName))); }},
     {.name = "NoSerialNumberBesideAnUnnamedLog",
-     .inject =
-         [](EngineRig& b) {
-             b.unit.identity.noSerial = true;
-             writeText(b.set(kResumeLogName), "         \r\n1.221\r\n");
-         },
+     .inject = unnamedUnitBesideAnUnnamedLog,
      .outcome = UpgradeOutcome::Refused,
      .why = "without a serial number",
      .nothingSent = true,
