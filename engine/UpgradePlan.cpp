@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "engine/CalibrationSteps.h"
 #include "engine/ControlFile.h"
@@ -65,8 +66,12 @@ std::string pendingCarryOverText(const ResumeLog& log, const std::string& folder
     std::string step = "before its first step";
     for (int i = 0; !log.record(i).empty(); ++i)
         step = "after " + log.record(i);
+    std::error_code ec;
+    std::filesystem::path where = std::filesystem::absolute(folder, ec).lexically_normal();
+    if (!where.has_filename())
+        where = where.parent_path();  // "/set/." normalises to "/set/"
     return "The firmware set holds an unfinished calibration carry-over of " + who + " (stopped " + step + ", in \""
-           + folder + "\"). A unit without a serial number cannot be told apart from it: resume it if this is that"
+           + (ec ? folder : where.string()) + "\"). A unit without a serial number cannot be told apart from it: resume it if this is that"
            " unit, or upgrade this unit beside it (that carry-over is kept as it is). Nothing was sent to this unit.";
 }
 
@@ -110,15 +115,6 @@ PlanCheck checkUpgradePlan(const UpgradeState& state, const EngineEnv& env, int 
     const int model = state.model == 7300 || state.model == 7350 ? 7355 : state.model.load();
     const std::string serial = state.serialNumber();
 
-    const UnitFolderLook look = lookUpUnitFolder(env, serial);
-    if (!look.pendingFolder.empty()) {
-        ResumeLog pending(look.pendingFolder + "/" + kResumeLogName);
-        pending.load();
-        check.refusal = Refusal::PendingOtherUnit;
-        check.text = pendingCarryOverText(pending, look.pendingFolder);
-        check.pendingUnnamed = true;
-        return check;
-    }
     const ResumeLog log = loadLog(env, serial);
     const double before = versionBefore(log, state, env);
     const double threshold = calibrationThreshold(model);
@@ -175,6 +171,16 @@ PlanCheck checkUpgradePlan(const UpgradeState& state, const EngineEnv& env, int 
             check.text += "\n  " + name;
         check.text += "\n(\"" + (env.workDir.empty() ? std::string(".") : env.workDir)
                       + "\"; programs must be executable). Nothing was sent to the unit.";
+        return check;
+    }
+    // Last: a question only a person can answer is asked only of a run that
+    // could otherwise go ahead.
+    if (const UnitFolderLook look = lookUpUnitFolder(env, serial); !look.pendingFolder.empty()) {
+        ResumeLog pending(look.pendingFolder + "/" + kResumeLogName);
+        pending.load();
+        check.refusal = Refusal::PendingOtherUnit;
+        check.text = pendingCarryOverText(pending, look.pendingFolder);
+        check.pendingUnnamed = true;
     }
     return check;
 }
