@@ -1,5 +1,6 @@
 // upgrade_bench: a full calibration-crossing reinstall of a virtual unit on a
 // paced pseudo-terminal, in real time, with where its time went.
+// (With --units it instead runs many units at once: bench/UnitsBench.cpp.)
 //
 // How the time is accounted. The run is timed from the start of the
 // identification (which waits its open delay first) to the return of the
