@@ -1,5 +1,6 @@
 // upgrade_bench: a full calibration-crossing reinstall of a virtual unit on a
 // paced pseudo-terminal, in real time, with where its time went.
+// (With --units it instead runs many units at once: bench/UnitsBench.cpp.)
 //
 // How the time is accounted. The run is timed from the start of the
 // identification (which waits its open delay first) to the return of the
@@ -48,6 +49,7 @@
 #include "engine/UpgradeState.h"
 #include "engine/Workers.h"
 #include "process/ChildProcess.h"
+#include "bench/UnitsBench.h"
 
 namespace fs = std::filesystem;
 
@@ -337,7 +339,25 @@ int main(int argc, char** argv)
     app.add_option("--boot-ms", o.bootMs, "The unit's silence after a restart (unitsim's default when absent)")
         ->check(CLI::NonNegativeNumber);
     app.add_flag("--keep", o.keep, "Keep the scratch folder of each run (it is kept anyway after a failure)");
+    std::vector<int> units;
+    CLI::Option* unitsOption =
+        app.add_option("--units", units,
+                       "Instead: LIST units at once (default 1,2,4), each paced at 38400 baud and upgraded by its own "
+                       "unitflash-cli from one shared set; a lone unit is always measured first")
+            ->delimiter(',')
+            ->expected(0, 64)
+            ->check(CLI::Range(1, 64));
     CLI11_PARSE(app, argc, argv);
+
+    if (unitsOption->count() > 0) {
+        std::erase_if(units, [](int n) { return n < 1; });  // a bare --units reads as one 0
+        UnitsBenchRequest request;
+        request.counts = units.empty() ? std::vector<int>{1, 2, 4} : units;
+        request.kind = o.kind;
+        request.model = o.model;
+        request.keep = o.keep;
+        return benchManyUnits(request) ? 0 : 1;
+    }
 
     std::vector<int> rates;
     if (o.baud != "57600")
