@@ -158,6 +158,25 @@ mingw_sqlite() {
   WINDOWS_BUILD_OPTS+=(-DSQLite3_INCLUDE_DIR="$dir/include" -DSQLite3_LIBRARY="$dir/lib/libsqlite3.a")
 }
 
+# mingw_qt_present: whether Qt for mingw-w64 is installed in its cache folder.
+mingw_qt_present() {
+  [ -f "$(mingw_qt_prefix)/install/lib/cmake/Qt6Widgets/Qt6WidgetsConfig.cmake" ]
+}
+
+# windows_wizard_opts: adds to WINDOWS_BUILD_OPTS what building the wizard
+# unitflash.exe takes: Qt for mingw-w64 (built first if missing), Debian's
+# host tools, and the icon maker, built natively in build/host-tools because
+# the icons are drawn on this machine.
+windows_wizard_opts() {
+  ensure_packages "${UNITFLASH_PACKAGES[@]}" "${UNITFLASH_MINGW_QT_PACKAGES[@]}"
+  mingw_qt
+  configure_build build/host-tools -DUNITFLASH_TESTS=OFF -DUNITFLASH_BENCH=OFF
+  cmake --build build/host-tools --target unitflash_icons >/dev/null
+  WINDOWS_BUILD_OPTS+=(-DUNITFLASH_MINGW_QT="$MINGW_QT_PREFIX" -DCMAKE_PREFIX_PATH="$MINGW_QT_PREFIX"
+                       -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
+                       -DUNITFLASH_ICON_MAKER="$PWD/build/host-tools/app/gui/unitflash_icons")
+}
+
 # What mingw_qt needs: Debian's Qt (its version is the one built, its tools
 # moc, rcc and uic serve the cross-build), dpkg-source for the source
 # package, and ccache so that an interrupted build loses nothing.

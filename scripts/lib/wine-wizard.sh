@@ -23,6 +23,11 @@ wizard_keys() {
   xdotool key --delay 300 "$@"
 }
 
+# wizard_shot WINDOW FILE: a screenshot of the window, when there is one.
+wizard_shot() {
+  [ -n "$1" ] && import -window "$1" "$2" 2>/dev/null || true
+}
+
 # wizard_under_wine PORTABLE SHOTS: copies the portable folder into a demo
 # set in the wine prefix and upgrades the virtual unit on COM1 with it, from
 # the first page to the completion dialog; saves page 4 and the progress
@@ -56,28 +61,34 @@ wizard_under_wine() {
       sleep 0.2
     done
     sleep 3
-    import -window root "$shots/page4-wine.png"
+    wizard_shot "$sheet" "$shots/page4-wine.png"
     wizard_keys "$sheet" alt+n
     sleep 1
     wizard_keys "$sheet" alt+f
     progress=$(wizard_window "Upgrade Utility " 30)
     sleep 8
-    import -window root "$shots/progress-wine.png"
+    wizard_shot "$progress" "$shots/progress-wine.png"
     done=$(wizard_window "Upgrade Completed" 300)
     if [ -z "$progress" ] || [ -z "$done" ]; then
       ok=0
     else
-      import -window root "$run/completed-wine.png"
+      wizard_shot "$done" "$run/completed-wine.png"
       wizard_keys "$done" Return
     fi
   fi
   wait "$program" || true
   stop_unit
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; fi
   if [ "$ok" = 1 ] && cmp -s "$run/linux-state/flash.bin" "$run/wizard-state/flash.bin"; then
     echo "ok: the portable unitflash.exe upgraded the unit to its completion dialog; its flash equals the Linux run's"
   else
     fail "the wizard under wine (windows seen: sheet '${sheet:-}', progress '${progress:-}', done '${done:-}')"
     tail -5 "$run/wizard.out"
+  fi
+  # Its run went into the same history as the two command-line runs.
+  if [ "$("$lin/app/cli/unitflash-cli" history --csv 2>/dev/null | grep -c ',Display Handset,7355,.*,1\.312,')" = 3 ]; then
+    echo "ok: the wizard's upgrade is in the upgrade history beside the command-line runs"
+  else
+    fail "the wizard's upgrade is not in the upgrade history"
   fi
 }
