@@ -203,7 +203,7 @@ mingw_qt() {
   local dir
   dir=$(mingw_qt_prefix)
   MINGW_QT_PREFIX=$dir/install
-  [ -f "$MINGW_QT_PREFIX/lib/cmake/Qt6Widgets/Qt6WidgetsConfig.cmake" ] && return 0
+  mingw_qt_present && return 0
   echo "Building Qt for mingw-w64 (once; kept in $dir)"
   [ -f "$dir/src/CMakeLists.txt" ] || debian_source qt6-base "$(dpkg-query -W -f='${Version}' qt6-base-dev)" "$dir/src"
   if [ ! -f "$dir/build/build.ninja" ]; then
